@@ -1,0 +1,39 @@
+// The simulation's operations over the one world (world.h).
+#pragma once
+
+#include "world.h"
+
+// Order ring and neighbour search
+int  insertCar(int car);                // entry of the car; MaxCars on a full ring
+int  reorderCar(int car);               // moves the car forward until the ring is in order
+Neighbours& findNeighbours(int car);    // walks the ring; fills world.neighbours
+void computeGaps(const Neighbours& n, GapView& out);
+
+// Same result as findNeighbours, from world.laneIndex (rebuilt when invalid).
+Neighbours& findNeighboursIndexed(int car);
+void rebuildLaneIndex();
+void invalidateLaneIndex();
+
+// Motion and lane changes
+float desiredGap(int car);
+float freeGap(const GapView& view);
+void  stepCar(int car);
+void  decideLaneChange(int car, const GapView& view, float wantedGap);
+void  moveSideways(int car);
+
+// Default groups, placement and restart
+int  loadDefaultGroups();               // returns 50
+int  carsToPlace();
+void restartWorld();
+void placeCar(void* dc, int car, int lane, float position, int group);
+int  placeAllCars(void* dc);            // returns the cars placed
+void ShowBanner();
+void ShowHints();
+
+// Tick and run control
+void runTick();
+void handleRunKey(int character);
+
+// Statistics
+void computeAverages();
+void buildReportLines(int seconds);

@@ -1,0 +1,85 @@
+// The one world record, its defaults and the unit conversions.
+#include "world.h"
+
+#include <cstdio>
+
+const Edition CurrentEdition = {
+    .version = "0.8",
+    .legacy = 0,
+    .leftPolicyCycle = 6,
+    .rightPolicyCycle = 6,
+    .hasConstructionZone = 1,
+    .hasMultiplier = 1,
+    .drawsCarsAsTheyMove = 0,
+    .tickMillisAtLeastOne = 1,
+    .readerKeepsLineFeed = 1,
+    .logsUnknownColour = 1,
+    .opensSnapshots = 0,
+    .hitsChangingCars = 1,
+};
+
+const Edition LegacyEdition = {
+    .version = "0.7",
+    .legacy = 1,
+    .leftPolicyCycle = 4,
+    .rightPolicyCycle = 3,
+    .hasConstructionZone = 0,
+    .hasMultiplier = 0,
+    .drawsCarsAsTheyMove = 1,
+    .tickMillisAtLeastOne = 0,
+    .readerKeepsLineFeed = 0,
+    .logsUnknownColour = 0,
+    .opensSnapshots = 1,
+    .hitsChangingCars = 0,
+};
+
+// Zero at process start except for these.
+SimWorld world = {
+    .edition = &CurrentEdition,
+    .run = {.speedMultiplier = 1},
+    .fileOutput = 1,
+};
+
+void chooseEdition(const Edition& edition) {
+    world.edition = &edition;
+    std::snprintf(world.title, sizeof world.title, "Ombrane %s", edition.version);
+}
+
+void resetDefaults() {
+    std::snprintf(world.title, sizeof world.title, "Ombrane %s", world.edition->version);
+    world.roadLength = 21120;
+    world.rowLength = 1320;
+    world.laneWidth = 12;
+    world.reportToFile = 0;
+    world.newGroupsPending = 0;
+    world.rowHeight = 48;
+    world.rowCount = 16;
+    world.carLength = 18;
+    world.stepsPerSecond = 16;
+    world.reportPeriod = 80;
+    world.carWidth = 6;
+    world.run.restartRequested = 0;
+    world.placementSpacing = 36;
+    world.viewWidth = 1320;
+    world.viewHeight = 768;
+}
+
+float mphToFeetPerStep(float mph) {
+    return float(double(mph) / 3600.0 / world.stepsPerSecond * 5280.0);
+}
+
+float accelerationToMphPerStep(float feetPerSecondSquared) {
+    return float(double(feetPerSecondSquared) / 5280.0 * 3600.0 / world.stepsPerSecond);
+}
+
+const char* lanePolicyName(int policy) {
+    switch (policy) {
+    case Never:       return "Never";
+    case Always:      return "Always";
+    case FDist:       return "F-Dist";
+    case FDist200:    return "F-Dist & 200ft";
+    case EuCarBehind: return "EU: Car behind";
+    case Crazily:     return "Crazily!";
+    default:          return "Dunno";
+    }
+}

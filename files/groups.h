@@ -1,0 +1,38 @@
+// Groups file reader and the colour lookups.
+#pragma once
+
+#include <cstdio>
+
+// First table entry whose name equals the text exactly (case-sensitive);
+// -1 when none does.
+int colourByName(const char* text);
+
+// Name of the first entry with that value, remembered; for an unknown value
+// the name remembered by the last successful call (null before any).
+const char* colourName(int value);
+
+// Reads up to a line feed, the end of the file or an error. Carriage returns
+// are dropped; the line feed is stored unless the edition drops it. Stores at
+// most limit-1 characters and a terminating zero. Returns the characters
+// stored plus 1; *full is set when the buffer filled before a line feed.
+int readLine(char* buffer, int limit, std::FILE* file, int* full);
+
+// Field from the cursor to the next comma (which becomes a terminator) or to
+// the end of the line (the cursor then becomes null). Null for a null cursor.
+char* nextField(char** cursor);
+
+// Stores the first character of every field (blank for an empty field);
+// returns the number of letters.
+int readHeaderRow(char* letters, char* line);
+
+// Applies one data row; returns the group number last selected.
+int readGroupRow(char* line, const char* letters);
+
+// Reads the file into world.groups; returns carCountsRead. groupRowsRead 0
+// means failure, with the reason in errorText.
+int readGroupsFile(const char* path);
+
+// The Open command after the file dialog: checks the name, reads the file,
+// logs the outcome and forms the report-file name. Returns 1 when groups were
+// read, 2 when the earlier edition restored a snapshot, 0 otherwise.
+int openGroupsFile(const char* path, const char* name);

@@ -1,0 +1,14 @@
+// Report file and save-file names.
+#pragma once
+
+// Opens path in the given mode ("a" or "w"), writes text with every line feed
+// written as CR LF, closes it. 0 on success; -1 (and a console message) when
+// the file cannot be opened.
+int appendReportLine(const char* text, const char* path, const char* mode);
+
+// "<groupsName>, Time, AVG ALL, AVG  n..." and a line feed, in a 600-byte buffer.
+const char* buildReportHeader();
+
+// Forms the Save command's file name in world.chosenPath and returns it;
+// null (with errorText set) when it would not fit.
+const char* saveFileName();
