@@ -1,1 +1,175 @@
-int main() { return 0; }
+// ombrane-batch: the simulation without a window, for batch runs and tests.
+// It sets the world up as the main window's creation does, reads a groups
+// file as the Open command would, presses Enter and calls the tick as the
+// window timer would, only without waiting between ticks.
+#include "core/platform.h"
+#include "core/sim.h"
+#include "files/groups.h"
+#include "files/report.h"
+#include "legacy/snapshot.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const char Usage[] =
+    "usage: ombrane-batch [--legacy] [--steps N] [--multiplier M] [--zone]\n"
+    "                     [--dump FILE] [--save FILE] [--restore FILE] [GROUPS.csv]\n"
+    "  --legacy        run the earlier edition (0.7)\n"
+    "  --steps N       steps to simulate (default 4800, five simulated minutes);\n"
+    "                  0 runs one tick without starting: placement and title only\n"
+    "  --multiplier M  steps per tick, M >= 1 (current edition only)\n"
+    "  --zone          switch the construction zone on (current edition only)\n"
+    "  --dump FILE     write every car's state as CSV after the run\n"
+    "  --save FILE     write a snapshot after the run (earlier edition only)\n"
+    "  --restore FILE  restore a snapshot before the run (earlier edition only)\n"
+    "  GROUPS.csv      groups file, read as the Open command reads it;\n"
+    "                  its report file is written beside it\n";
+
+struct Options {
+    int legacy = 0;
+    long steps = 4800;
+    long multiplier = 1;
+    int zone = 0;
+    int multiplierGiven = 0;
+    const char* dumpPath = nullptr;
+    const char* savePath = nullptr;
+    const char* restorePath = nullptr;
+    const char* groupsPath = nullptr;
+};
+
+bool parseCount(const char* text, long low, long* out) {
+    if (!text || !*text)
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    long value = std::strtol(text, &end, 10);
+    if (errno || *end || value < low || value > INT_MAX)
+        return false;
+    *out = value;
+    return true;
+}
+
+bool parseOptions(int argc, char** argv, Options& o) {
+    for (int i = 1; i < argc; i++) {
+        const char* a = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        if (!std::strcmp(a, "--legacy")) {
+            o.legacy = 1;
+        } else if (!std::strcmp(a, "--zone")) {
+            o.zone = 1;
+        } else if (!std::strcmp(a, "--steps")) {
+            if (!parseCount(value, 0, &o.steps))
+                return false;
+            i++;
+        } else if (!std::strcmp(a, "--multiplier")) {
+            if (!parseCount(value, 1, &o.multiplier))
+                return false;
+            o.multiplierGiven = 1;
+            i++;
+        } else if (!std::strcmp(a, "--dump") || !std::strcmp(a, "--save") ||
+                   !std::strcmp(a, "--restore")) {
+            if (!value)
+                return false;
+            const char** target = a[2] == 'd' ? &o.dumpPath : a[2] == 's' ? &o.savePath : &o.restorePath;
+            *target = value;
+            i++;
+        } else if (a[0] == '-' || o.groupsPath) {
+            return false;
+        } else {
+            o.groupsPath = a;
+        }
+    }
+    // The earlier edition has neither zone nor multiplier; only it has snapshots.
+    if (o.legacy && (o.zone || o.multiplierGiven))
+        return false;
+    if (!o.legacy && (o.savePath || o.restorePath))
+        return false;
+    return true;
+}
+
+const char* fileNameOf(const char* path) {
+    const char* name = path;
+    for (const char* p = path; *p; p++)
+        if (*p == '/' || *p == '\\')
+            name = p + 1;
+    return name;
+}
+
+// As the main window's creation does it.
+void startUp(const Options& o) {
+    chooseEdition(o.legacy ? LegacyEdition : CurrentEdition);
+    resetDefaults();
+    loadDefaultGroups();
+    if (o.legacy)
+        ConsoleLog("\r\n");
+    ShowBanner();
+}
+
+void run(const Options& o) {
+    if (o.steps == 0) {
+        runTick();
+        return;
+    }
+    handleRunKey(13);
+    if (o.legacy) {
+        for (long k = 0; k < o.steps; k++)
+            runTick();
+        return;
+    }
+    world.run.speedMultiplier = int(o.multiplier);
+    world.run.stepTo = int(o.steps);
+    while (world.run.running)
+        runTick();
+}
+
+bool dumpCars(const char* path) {
+    std::FILE* f = std::fopen(path, "wb");
+    if (!f)
+        return false;
+    std::fprintf(f, "car,group,lane,change,lastChange,position,lateral,speed,delay,slot\n");
+    for (int i = 0; i < world.carTotal; i++) {
+        const Car& c = world.cars[i];
+        std::fprintf(f, "%d,%d,%d,%d,%d,%.9g,%.9g,%.9g,%d,%d\n", i, c.group, c.lane, c.change,
+                     c.lastChange, double(c.position), double(c.lateral), double(c.speed), c.delay,
+                     c.slot);
+    }
+    return std::fclose(f) == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    if (!parseOptions(argc, argv, o)) {
+        std::fputs(Usage, stderr);
+        return 2;
+    }
+    startUp(o);
+    if (o.zone)
+        handleRunKey('C');
+    if (o.groupsPath && openGroupsFile(o.groupsPath, fileNameOf(o.groupsPath)) == 0)
+        return 1;
+    if (o.restorePath && !restoreSnapshot(o.restorePath)) {
+        ConsoleLog("Can't restore: The error was %s\r\n", world.errorText);
+        return 1;
+    }
+
+    run(o);
+
+    if (o.dumpPath && !dumpCars(o.dumpPath)) {
+        std::fprintf(stderr, "ombrane-batch: cannot write %s: %s\n", o.dumpPath, std::strerror(errno));
+        return 1;
+    }
+    if (o.savePath && !saveSnapshot(o.savePath)) {
+        ConsoleLog("The error was %s\r\n", world.errorText);
+        return 1;
+    }
+    std::printf("Ran to step %d with %d cars: %s\n", world.run.stepCount, world.carTotal,
+                world.hasTitleLine ? world.titleLine : "");
+    return 0;
+}

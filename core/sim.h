@@ -12,7 +12,8 @@ void computeGaps(const Neighbours& n, GapView& out);
 // Same result as findNeighbours, from world.laneIndex (rebuilt when invalid).
 Neighbours& findNeighboursIndexed(int car);
 void rebuildLaneIndex();
-void invalidateLaneIndex();
+void invalidateLaneIndex();             // after editing cars or the ring by hand
+void refreshLaneIndex(int car);         // after the car's lane or change moved on
 
 // Motion and lane changes
 float desiredGap(int car);
@@ -27,6 +28,7 @@ int  carsToPlace();
 void restartWorld();
 void placeCar(void* dc, int car, int lane, float position, int group);
 int  placeAllCars(void* dc);            // returns the cars placed
+const char* authorBanner();            // the 29-character banner line
 void ShowBanner();
 void ShowHints();
 

@@ -34,11 +34,14 @@ const Edition LegacyEdition = {
 };
 
 // Zero at process start except for these.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 SimWorld world = {
     .edition = &CurrentEdition,
     .run = {.speedMultiplier = 1},
     .fileOutput = 1,
 };
+#pragma GCC diagnostic pop
 
 void chooseEdition(const Edition& edition) {
     world.edition = &edition;

@@ -132,6 +132,8 @@ struct LaneIndex {
     uint64_t member[LaneTotal][IndexWords]; // entry's car is in or entering the lane
     uint64_t inLane[LaneTotal][IndexWords]; // entry's car's current lane
     uint8_t  mask[MaxCars];                 // per entry: member bits 0..3, inLane bits 4..7
+    int      memberCount[LaneTotal];        // set bits in member[lane]
+    int      inLaneCount[LaneTotal];        // set bits in inLane[lane]
     int      valid;
 };
 
@@ -188,6 +190,7 @@ struct SimWorld {
     int        reorderSwaps;    // exchanges by reorderCar since process start
     Neighbours neighbours;      // result of the last findNeighbours
     LaneIndex  laneIndex;
+    void*      drawContext;     // the main window's, while a tick runs; else null
 
     RunControl run;
 

@@ -1,0 +1,108 @@
+// Cost of one car-step in the four traffic shapes that matter for speed:
+// dense traffic in every lane, one lane only, the default groups, and three
+// full lanes beside a nearly empty one. Each iteration steps every car once;
+// the figure to read is ns_per_car_step.
+#include "core/sim.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+
+namespace {
+
+void freshWorld() {
+    std::memset(&world, 0, sizeof world);
+    world.edition = &CurrentEdition;
+    world.run.speedMultiplier = 1;
+    world.fileOutput = 1;
+    chooseEdition(CurrentEdition);
+    resetDefaults();
+    loadDefaultGroups();
+    for (Group& g : world.groups)
+        g.carCount = 0;
+}
+
+// Five groups of 20 to 60 mph that change lanes freely towards lane 2.
+void fiveGroups() {
+    for (int k = 0; k < 5; k++) {
+        Group& g = world.groups[k];
+        g.desiredSpeed = float(20 + 10 * k);
+        g.acceleration = 8;
+        g.followDistance = 2 * world.carLength;
+        g.startDelay = world.stepsPerSecond / 2;
+        g.preferredLane = 2;
+        g.hasPreferredLane = 1;
+        g.leftPolicy = Always;
+        g.rightPolicy = FDist;
+        g.leftAhead = g.leftBehind = g.rightAhead = g.rightBehind = world.carLength;
+        g.aheadZone = 5 * world.carLength;
+        g.behindZone = world.carLength;
+        g.laneChangeTime = 3;
+    }
+}
+
+void spread(int lane, int cars) {
+    for (int k = 0; k < 5; k++)
+        world.groups[k].laneCount[lane] = cars / 5 + (k < cars % 5);
+}
+
+void place() {
+    world.carTotal = placeAllCars(nullptr);
+}
+
+void stepWorld() {
+    for (int i = 0; i < world.carTotal; i++)
+        stepCar(i);
+    world.run.stepCount++;
+}
+
+void runScenario(benchmark::State& state, void (*setUp)()) {
+    freshWorld();
+    setUp();
+    place();
+    for (int s = 0; s < 2000; s++)  // let the traffic settle
+        stepWorld();
+    for (auto _ : state)
+        stepWorld();
+    double carSteps = double(state.iterations()) * world.carTotal;
+    state.SetItemsProcessed(int64_t(carSteps));
+    state.counters["cars"] = world.carTotal;
+    state.counters["ns_per_car_step"] =
+        benchmark::Counter(carSteps * 1e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+void denseFourLanes() {
+    fiveGroups();
+    for (int lane = 0; lane < LaneTotal; lane++)
+        spread(lane, 586);
+}
+
+void oneLaneOnly() {
+    fiveGroups();
+    for (int k = 0; k < 5; k++)
+        world.groups[k].rightPolicy = world.groups[k].leftPolicy = Never;
+    spread(0, 586);
+}
+
+void defaultGroups() { loadDefaultGroups(); }
+
+void nearlyEmptyLane() {
+    fiveGroups();
+    for (int k = 0; k < 5; k++)  // keep the lone car alone in lane 3
+        world.groups[k].preferredLane = 1;
+    for (int lane = 0; lane < 3; lane++)
+        spread(lane, 586);
+    world.groups[0].laneCount[3] = 1;
+}
+
+void BM_DenseFourLanes(benchmark::State& s) { runScenario(s, denseFourLanes); }
+void BM_OneLaneOnly(benchmark::State& s) { runScenario(s, oneLaneOnly); }
+void BM_DefaultGroups(benchmark::State& s) { runScenario(s, defaultGroups); }
+void BM_NearlyEmptyLane(benchmark::State& s) { runScenario(s, nearlyEmptyLane); }
+
+}  // namespace
+
+BENCHMARK(BM_DenseFourLanes);
+BENCHMARK(BM_OneLaneOnly);
+BENCHMARK(BM_DefaultGroups);
+BENCHMARK(BM_NearlyEmptyLane);

@@ -1,0 +1,173 @@
+// Default groups, placement of the groups' cars on the road, and restart.
+#include "platform.h"
+#include "sim.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+constexpr int White = 0xFFFFFF;
+
+int positivePart(int count) { return count > 0 ? count : 0; }
+}  // namespace
+
+int loadDefaultGroups() {
+    const Edition& e = *world.edition;
+    const double L = world.carLength;
+    const int S = world.stepsPerSecond;
+    for (int i = 0; i < MaxGroups; i++) {
+        Group& g = world.groups[i];
+        g.colour = ColourTable[10 + i].value;
+        g.desiredSpeed = float(20 + 10 * (i % 5));
+        g.acceleration = float(10 * (i + 1));
+        g.followDistance = float(20 * (i + 1));
+        g.startDelay = (i % 3) * S;
+        g.preferredLane = (i + 2) % 5;
+        g.hasPreferredLane = (i + 2) % 5 < 4;
+        g.leftPolicy = 10 + i % e.leftPolicyCycle;
+        g.rightPolicy = 10 + i % e.rightPolicyCycle;
+        float gap = float((2 + i % 3) * L);
+        g.leftAhead = g.leftBehind = g.rightAhead = g.rightBehind = gap;
+        g.aheadZone = float(15 * L);
+        g.behindZone = float(L);
+        g.laneChangeTime = 3;
+        g.carCount = 1;
+        g.reportFlag = 0;
+        g.speedSamples = 0;
+        g.speedSum = 0;
+        g.averageSpeed = 0;
+    }
+    return MaxGroups;
+}
+
+// Negative counts are kept, as the tick's test for new cars expects; the sum
+// is formed wide so that no file can overflow it.
+int carsToPlace() {
+    long long total = 0;
+    for (const Group& g : world.groups) {
+        total += g.carCount;
+        for (int count : g.laneCount)
+            total += count;
+    }
+    if (total > 0x7FFFFFFF)
+        return 0x7FFFFFFF;
+    if (total < -0x7FFFFFFF)
+        return -0x7FFFFFFF;
+    return int(total);
+}
+
+const char* authorBanner() {
+    static char banner[32];
+    std::snprintf(banner, sizeof banner, "Ombrane traffic simulator %s", world.edition->version);
+    return banner;
+}
+
+void ShowHints() {
+    ConsoleLog("Select the Main Window then hit <Enter>\r\n");
+    ConsoleLog("Use File menu to open a groups.csv file\r\n");
+    ConsoleLog("To Pause/Single Step: Use <spacebar>\r\n");
+    ConsoleLog("---------------------------------------\r\n");
+}
+
+void ShowBanner() {
+    ConsoleLog("%s\r\n", authorBanner());
+    ConsoleLog("-----------------------------\r\n\r\n");
+    if (world.edition->legacy) {
+        ConsoleLog("Use the [File] menu to open a groups.csv file, then hit <Enter>\r\n");
+        ConsoleLog("To Pause: Select the Main Window and hit <spacebar>\r\n");
+        return;
+    }
+    ShowHints();
+}
+
+void restartWorld() {
+    resetDefaults();
+    loadDefaultGroups();
+    world.reportToFile = 0;
+    ShowBanner();
+}
+
+// A full ring has no entry to give: the car is left off the road untouched
+// rather than given a slot that points outside the ring.
+void placeCar(void* dc, int car, int lane, float position, int group) {
+    if (world.order.count >= MaxCars)
+        return;
+    Car& c = world.cars[car];
+    c.speed = 0;
+    c.group = group;
+    c.position = position;
+    c.lane = lane;
+    c.lateral = 0;
+    c.change = 0;
+    c.delay = 0;
+    c.slot = insertCar(car);
+    DrawCar(dc, car, world.groups[group].colour);
+}
+
+int placeAllCars(void* dc) {
+    for (int c = 0; c < world.carTotal && c < MaxCars; c++)
+        DrawCar(dc, c, White);
+
+    std::memset(world.order.slots, 0, sizeof world.order.slots);
+    world.order.count = 0;
+    world.groupsWithCars = 0;
+
+    // Negative counts place nothing and must not hold back the other groups'
+    // cars: a negative lane total would keep a lane's loop waiting forever.
+    long long anyTotal = 0, laneTotal[LaneTotal] = {};
+    for (const Group& g : world.groups) {
+        anyTotal += positivePart(g.carCount);
+        bool hasCars = g.carCount > 0;
+        for (int k = 0; k < LaneTotal; k++) {
+            laneTotal[k] += positivePart(g.laneCount[k]);
+            hasCars = hasCars || g.laneCount[k] > 0;
+        }
+        world.groupsWithCars += hasCars;
+    }
+
+    int placed = 0;
+    int j = 0;  // group cursor, carried from lane to lane
+    const float spacing = world.placementSpacing;
+    for (int lane = 0; lane < LaneTotal; lane++) {
+        float pos = 0;
+        bool full = false;
+        while (!full && (laneTotal[lane] > 0 || anyTotal > 0)) {
+            for (; j < MaxGroups; j++) {
+                if (pos + spacing > world.roadLength || placed == MaxCars) {
+                    full = true;
+                    break;
+                }
+                Group& g = world.groups[j];
+                if (g.laneCount[lane] > 0) {
+                    g.laneCount[lane]--;
+                    laneTotal[lane]--;
+                } else if (laneTotal[lane] == 0 && g.carCount > 0) {
+                    g.carCount--;
+                    anyTotal--;
+                } else {
+                    continue;
+                }
+                placeCar(dc, placed, lane, pos, j);
+                placed++;
+                pos += spacing;
+            }
+            if (full || pos + spacing > world.roadLength)
+                break;
+            j = 0;
+        }
+    }
+
+    for (Group& g : world.groups) {
+        g.speedSamples = 0;
+        g.speedSum = 0;
+        g.averageSpeed = 0;
+        g.carCount = 0;
+        for (int& count : g.laneCount)
+            count = 0;
+    }
+    if (placed < MaxCars)
+        std::memset(&world.cars[placed], 0, sizeof(Car) * size_t(MaxCars - placed));
+    invalidateLaneIndex();
+    ConsoleLog("Placed %d cars in %d groups on roadway\r\n", placed, world.groupsWithCars);
+    return placed;
+}

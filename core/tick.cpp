@@ -1,0 +1,134 @@
+// The tick: the window timer's one call into the simulation. It does the
+// pending housekeeping, shows the title, and while running advances the world.
+#include "platform.h"
+#include "sim.h"
+
+#include "files/report.h"
+
+namespace {
+
+int secondsSimulated() { return world.run.stepCount / world.stepsPerSecond; }
+
+// A groups file was just read: its report file starts afresh with a header,
+// unless the file itself turned report output off.
+void startReportFile() {
+    world.reportToFile = world.fileOutput && world.reportPath[0];
+    if (world.reportToFile)
+        appendReportLine(buildReportHeader(), world.reportPath, "w");
+}
+
+bool atReportPoint() {
+    return world.reportPeriod != 0 && world.run.stepCount % world.reportPeriod == 0;
+}
+
+void writeReportPoint() {
+    buildReportLines(secondsSimulated());
+    if (world.reportToFile)
+        appendReportLine(world.reportLine, world.reportPath, "a");
+}
+
+// One step of every car, in ascending index; the count is read again after
+// every car.
+void stepAllCars() {
+    for (int i = 0; i < world.carTotal; i++)
+        stepCar(i);
+    world.run.stepCount++;
+}
+
+void advance() {
+    RunControl& run = world.run;
+    if (atReportPoint())
+        writeReportPoint();
+    if (!world.edition->hasMultiplier) {
+        stepAllCars();
+    } else {
+        for (int k = 0; k < run.speedMultiplier; k++) {
+            stepAllCars();
+            if (run.stepCount == run.stepTo) {
+                run.running = 0;
+                break;
+            }
+            if (run.stepCount > run.stepTo)
+                run.stepTo = 0;
+        }
+    }
+    if (!world.edition->drawsCarsAsTheyMove)
+        RequestRepaint();
+    run.singleStep = 0;
+}
+
+}  // namespace
+
+void runTick() {
+    RunControl& run = world.run;
+    unsigned t0 = MilliClock();
+    world.drawContext = AcquireDrawContext();
+
+    if (run.restartRequested) {
+        restartWorld();
+        world.hasTitleLine = 0;
+        run.running = 0;
+    }
+    if (carsToPlace() > 0) {
+        run.stepCount = 0;
+        world.carTotal = placeAllCars(world.drawContext);
+        if (!world.edition->drawsCarsAsTheyMove)
+            RequestRepaint();
+    }
+    if (world.newGroupsPending) {
+        world.newGroupsPending = 0;
+        startReportFile();
+        buildReportLines(secondsSimulated());
+    }
+    if (!world.hasTitleLine)
+        buildReportLines(secondsSimulated());
+    UpdateTitle();
+
+    if (run.running || run.singleStep)
+        advance();
+
+    ReleaseDrawContext(world.drawContext);
+    world.drawContext = nullptr;
+    unsigned elapsed = MilliClock() - t0;
+    if (elapsed == 0 && world.edition->tickMillisAtLeastOne)
+        elapsed = 1;
+    run.tickMillis = int(elapsed);
+}
+
+void handleRunKey(int character) {
+    RunControl& run = world.run;
+    const bool legacy = world.edition->legacy;
+    switch (character) {
+    case 13:
+        if (!run.running) {
+            ConsoleLog("Resuming\r\n");
+            if (!legacy)
+                FocusMainWindow();
+        }
+        run.running = 1;
+        return;
+    case 32:
+        if (run.running) {
+            if (legacy) {
+                ConsoleLog("Pausing... <Space> to single step, <Enter> to resume\r\n");
+            } else {
+                ConsoleLog("Pausing... Use <Spacebar> or <Enter>\r\n");
+                FocusMainWindow();
+            }
+        }
+        run.singleStep = 1;
+        run.running = 0;
+        return;
+    case 'C':
+    case 'c':
+        if (!world.edition->hasConstructionZone)
+            return;
+        run.constructionZone = !run.constructionZone;
+        ConsoleLog(run.constructionZone ? "Construction Zone--Fines doubled\r\n"
+                                        : "Roadwork Complete--Drive Safely\r\n");
+        RequestRepaint();
+        return;
+    default:
+        return;
+    }
+}
