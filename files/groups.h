@@ -21,18 +21,24 @@ int readLine(char* buffer, int limit, std::FILE* file, int* full);
 // the end of the line (the cursor then becomes null). Null for a null cursor.
 char* nextField(char** cursor);
 
-// Stores the first character of every field (blank for an empty field);
-// returns the number of letters.
+// Stores the first character of every field (blank for an empty field) in
+// letters (ReaderLineSize bytes; later fields are dropped); returns the
+// number of letters.
 int readHeaderRow(char* letters, char* line);
 
-// Applies one data row; returns the group number last selected.
+// Applies one data row to world.groups; returns the group number last
+// selected, 0 to 49. A field whose number is not finite leaves its value
+// unchanged (with a console message); counts are kept within +-1000000.
 int readGroupRow(char* line, const char* letters);
 
 // Reads the file into world.groups; returns carCountsRead. groupRowsRead 0
-// means failure, with the reason in errorText.
+// means failure, with the reason in errorText. Sets fileOutput to 1 first, so
+// a "-" in column R holds for this file only.
 int readGroupsFile(const char* path);
 
 // The Open command after the file dialog: checks the name, reads the file,
-// logs the outcome and forms the report-file name. Returns 1 when groups were
-// read, 2 when the earlier edition restored a snapshot, 0 otherwise.
+// logs the outcome and forms the report-file name. A path whose report-file
+// name would not fit PathSize is refused before reading, the file names left
+// as they were. Returns 1 when groups were read, 2 when the earlier edition
+// restored a snapshot, 0 otherwise.
 int openGroupsFile(const char* path, const char* name);

@@ -10,5 +10,5 @@ int appendReportLine(const char* text, const char* path, const char* mode);
 const char* buildReportHeader();
 
 // Forms the Save command's file name in world.chosenPath and returns it;
-// null (with errorText set) when it would not fit.
+// null (with errorText set and logged) when it would not fit.
 const char* saveFileName();

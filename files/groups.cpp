@@ -1,0 +1,360 @@
+// The groups-file reader: a header row of column letters, then one row per
+// group. Everything is read into world.groups in place; the file's bytes are
+// trusted for nothing, so every store is bounded and every number checked.
+#include "files/groups.h"
+
+#include "core/platform.h"
+#include "core/world.h"
+#include "files/paths.h"
+#include "legacy/snapshot.h"
+
+#include <cfloat>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// Car counts are summed over 50 groups and five columns each by placement;
+// this bound keeps that sum far inside an int whatever a file asks for, and is
+// still far more cars than the road holds.
+constexpr long long CountLimit = 1000000;
+
+int clampToInt(long long value) {
+    if (value > INT_MAX)
+        return INT_MAX;
+    if (value < INT_MIN)
+        return INT_MIN;
+    return int(value);
+}
+
+// The leading decimal integer, as the standard conversion reads it; 0 when
+// there is none. Read as long long so that both builds saturate alike.
+int readNumber(const char* text, bool* found = nullptr) {
+    char* end = nullptr;
+    long long value = std::strtoll(text, &end, 10);
+    if (found)
+        *found = end != text;
+    return clampToInt(value);
+}
+
+double readReal(const char* text) {
+    return std::strtod(text, nullptr);
+}
+
+void saturatingIncrement(int& counter) {
+    if (counter < INT_MAX)
+        counter++;
+}
+
+// A value the model cannot use leaves the field as it was; the user is told
+// which column held it.
+bool usable(char letter, const char* field, double value) {
+    if (std::isfinite(value) && std::fabs(value) <= FLT_MAX)
+        return true;
+    int length = int(std::strlen(field));
+    if (length > 0 && field[length - 1] == '\n')
+        length--;
+    ConsoleLog(">> Column %c value %.*s is not a usable number\r\n", letter, length, field);
+    return false;
+}
+
+void storeLength(float& target, char letter, const char* field) {
+    // In car lengths, counted from the car's own front: 1 means bumper to bumper.
+    double value = (readReal(field) - 1.0) * world.carLength;
+    if (usable(letter, field, value))
+        target = float(value);
+}
+
+void storeZone(float& target, char letter, const char* field) {
+    double real = readReal(field);
+    if (!usable(letter, field, real))
+        return;
+    double value = double(float(real)) * world.carLength;
+    if (usable(letter, field, value))
+        target = float(value);
+}
+
+void storeReal(float& target, char letter, const char* field) {
+    double value = readReal(field);
+    if (usable(letter, field, value))
+        target = float(value);
+}
+
+int readCount(const char* field) {
+    long long count = readNumber(field);
+    if (count > CountLimit)
+        return int(CountLimit);
+    if (count < -CountLimit)
+        return int(-CountLimit);
+    return int(count);
+}
+
+void readColour(Group& group, const char* field) {
+    int colour = colourByName(field);
+    if (colour == -1 && world.edition->logsUnknownColour) {
+        ConsoleLog(">> Color Name %s is unknown.  Using Black\r\n", field);
+        colour = colourByName("Black");
+    }
+    group.colour = colour;
+}
+
+// Column R marks the group as reported and may carry one world-wide option.
+void readReportField(Group& group, const char* field) {
+    group.reportFlag = 0;
+    for (const char* p = field; *p; p++) {
+        if (*p == ' ')
+            continue;
+        group.reportFlag = 1;
+        if (*p == '#') {
+            long long seconds = readNumber(p + 1);
+            world.reportPeriod = clampToInt(seconds * world.stepsPerSecond);
+            int perSecond = world.stepsPerSecond > 0 ? world.stepsPerSecond : 1;
+            ConsoleLog("cvs_report_period=%d secs\r\n", world.reportPeriod / perSecond);
+            return;
+        }
+        if (*p == '-') {
+            world.fileOutput = 0;
+            ConsoleLog("File Output Turned Off\r\n");
+            return;
+        }
+    }
+}
+
+// Applies one non-empty field; may select another group through `group`.
+void applyField(char letter, const char* field, int& group) {
+    Group& g = world.groups[group];
+    switch (letter) {
+    case '#':
+        group = readNumber(field);
+        saturatingIncrement(world.groupRowsRead);
+        break;
+    case 'Z': readColour(g, field); break;
+    case 'A': storeReal(g.desiredSpeed, letter, field); break;
+    case 'B': storeReal(g.acceleration, letter, field); break;
+    case 'C': storeLength(g.followDistance, letter, field); break;
+    case 'D': {
+        double steps = readReal(field) * world.stepsPerSecond;
+        if (usable(letter, field, steps))
+            g.startDelay = steps >= double(INT_MAX) ? INT_MAX
+                         : steps <= double(INT_MIN) ? INT_MIN
+                         : int(steps);
+        break;
+    }
+    case 'E': {
+        int n = readNumber(field);
+        g.preferredLane = n > 0 ? n - 1 : n;
+        g.hasPreferredLane = g.preferredLane >= 0 && g.preferredLane < LaneTotal;
+        break;
+    }
+    case 'F': {
+        int code = readNumber(field);
+        g.leftPolicy = code == 0 ? Always : code == 1 ? FDist : code;
+        break;
+    }
+    case 'G': storeLength(g.leftAhead, letter, field); break;
+    case 'H': storeLength(g.leftBehind, letter, field); break;
+    case 'I': {
+        int code = readNumber(field);
+        g.rightPolicy = code == 1 ? Always : code == 2 ? FDist : code == 3 ? Never
+                      : code == 4 ? EuCarBehind : code;
+        break;
+    }
+    case 'K': storeLength(g.rightAhead, letter, field); break;
+    case 'L': storeLength(g.rightBehind, letter, field); break;
+    case 'M': storeReal(g.laneChangeTime, letter, field); break;
+    case 'N':
+        g.carCount = readCount(field);
+        saturatingIncrement(world.carCountsRead);
+        break;
+    case 'P': storeZone(g.aheadZone, letter, field); break;
+    case 'Q': storeZone(g.behindZone, letter, field); break;
+    case 'R': readReportField(g, field); break;
+    case '1': case '2': case '3': case '4':
+        g.laneCount[letter - '1'] = readCount(field);
+        break;
+    default:
+        break;
+    }
+}
+
+bool inGroupRange(int group) { return group >= 0 && group < MaxGroups; }
+
+}  // namespace
+
+int readLine(char* buffer, int limit, std::FILE* file, int* full) {
+    *full = 0;
+    if (limit < 1) {
+        *full = 1;
+        return 0;
+    }
+    int stored = 0;
+    for (;;) {
+        if (stored >= limit - 1) {
+            *full = 1;
+            break;
+        }
+        int c = std::getc(file);
+        if (c == EOF)
+            break;
+        if (c == '\r')
+            continue;
+        if (c == '\n') {
+            if (world.edition->readerKeepsLineFeed)
+                buffer[stored++] = '\n';
+            break;
+        }
+        buffer[stored++] = char(c);
+    }
+    buffer[stored] = 0;
+    return stored + 1;
+}
+
+char* nextField(char** cursor) {
+    if (!cursor || !*cursor)
+        return nullptr;
+    char* field = *cursor;
+    char* comma = std::strchr(field, ',');
+    if (comma) {
+        *comma = 0;
+        *cursor = comma + 1;
+    } else {
+        *cursor = nullptr;
+    }
+    return field;
+}
+
+int readHeaderRow(char* letters, char* line) {
+    int count = 0;
+    char* cursor = line;
+    for (char* field; (field = nextField(&cursor)) != nullptr;) {
+        if (count >= ReaderLineSize - 1)
+            break;
+        letters[count++] = field[0] ? field[0] : ' ';
+    }
+    letters[count] = 0;
+    return count;
+}
+
+int readGroupRow(char* line, const char* letters) {
+    char* cursor = line;
+    char* field = nextField(&cursor);
+    if (!field || !letters[0])
+        return 0;
+    int group = 0;
+    for (int i = 0;; i++) {
+        if (!inGroupRange(group))
+            group = 0;
+        if (i == 0) {
+            bool found = false;
+            readNumber(field, &found);
+            if (!found)
+                return group;
+        }
+        if (field[0])
+            applyField(letters[i], field, group);
+        field = nextField(&cursor);
+        if (!field || !letters[i + 1])
+            break;
+    }
+    return inGroupRange(group) ? group : 0;
+}
+
+int readGroupsFile(const char* path) {
+    world.carCountsRead = 0;
+    world.groupRowsRead = 0;
+    world.errorText[0] = 0;
+    // A "-" in column R silences the report of the file that holds it only.
+    world.fileOutput = 1;
+
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file) {
+        std::snprintf(world.errorText, sizeof world.errorText, "Can't open %s", path);
+        return 0;
+    }
+    int lineNumber = 1;
+    int full = 0;
+    for (;;) {
+        readLine(world.lineBuffer, sizeof world.lineBuffer, file, &full);
+        // A last line without a line feed is not used.
+        if (std::feof(file))
+            break;
+        if (std::ferror(file)) {
+            std::snprintf(world.errorText, sizeof world.errorText, "Line %d read error", lineNumber);
+            break;
+        }
+        if (full) {
+            std::snprintf(world.errorText, sizeof world.errorText, "Line %d too long", lineNumber);
+            break;
+        }
+        if (world.lineBuffer[0] == '#') {
+            readHeaderRow(world.columnLetters, world.lineBuffer);
+        } else if (world.columnLetters[0] == '#') {
+            if (!world.newGroupsPending) {
+                world.newGroupsPending = 1;
+                for (Group& group : world.groups)
+                    group.reportFlag = 0;
+            }
+            readGroupRow(world.lineBuffer, world.columnLetters);
+        }
+        saturatingIncrement(lineNumber);
+    }
+    std::fclose(file);
+    if (world.groupRowsRead == 0)
+        std::snprintf(world.errorText, sizeof world.errorText, "%s",
+                      "No Groups -- this may not be a groups-file");
+    return world.carCountsRead;
+}
+
+int openGroupsFile(const char* path, const char* name) {
+    const char* extension = pathExtension(path);
+    std::size_t before = std::size_t(extension - path);
+    std::size_t length = std::strlen(path);
+    if (before >= 7 && length >= 11 && std::strcmp(path + length - 11, ".report.csv") == 0) {
+        ShowFileMessage("%s looks like a report-file\r\n", name);
+        return 0;
+    }
+    if (world.edition->opensSnapshots && std::strcmp(extension, ".omxxb") == 0) {
+        if (!restoreSnapshot(path)) {
+            ConsoleLog("Can't restore: The error was %s\r\n", world.errorText);
+            return 0;
+        }
+        world.reportToFile = 0;
+        return 2;
+    }
+    if (std::strcmp(extension, ".csv") != 0) {
+        ShowFileMessage("%s is not a csv file", name);
+        return 0;
+    }
+    // The report-file name must fit beside it: refuse rather than read a file
+    // whose report would go elsewhere.
+    const int reportLength = int(length + std::strlen(".report"));
+    if (reportLength >= PathSize || std::strlen(name) >= std::size_t(PathSize)) {
+        std::snprintf(world.errorText, sizeof world.errorText,
+                      "Path too long: its report-file name needs %d characters, at most %d fit",
+                      reportLength, PathSize - 1);
+        ConsoleLog("Could not read file %s\r\n", path);
+        ConsoleLog("The error was %s\r\n", world.errorText);
+        return 0;
+    }
+
+    world.carCountsRead = readGroupsFile(path);
+    if (world.groupRowsRead == 0) {
+        ConsoleLog("Could not read file %s\r\n", path);
+        ConsoleLog("The error was %s\r\n", world.errorText);
+        world.newGroupsPending = 0;
+        return 0;
+    }
+    copyText(world.groupsPath, PathSize, path);
+    copyText(world.groupsName, PathSize, name);
+    ConsoleLog("Read %d groups from %s\r\n", world.groupRowsRead, world.groupsPath);
+    // The rows before a bad line are kept, but the rest of the file was not read.
+    if (world.errorText[0])
+        ConsoleLog("The error was %s\r\n", world.errorText);
+    const char* groupsExtension = pathExtension(world.groupsPath);
+    joinText(world.reportPath, PathSize, world.groupsPath, int(groupsExtension - world.groupsPath),
+             ".report", groupsExtension);
+    return 1;
+}

@@ -1,0 +1,113 @@
+// The report file on disk and the Save command's file name.
+#include "files/report.h"
+
+#include "files_fixture.h"
+
+#include <cstring>
+
+namespace {
+
+using ReportFile = FilesTest;
+
+TEST_F(ReportFile, LinesAreWrittenWithCarriageReturnLineFeed) {
+    std::string path = (folder / "city.report.csv").string();
+    EXPECT_EQ(appendReportLine("city.csv, Time, AVG ALL\n", path.c_str(), "w"), 0);
+    std::strcpy(world.errorText, "stale");
+    EXPECT_EQ(appendReportLine(", 0, -1\n", path.c_str(), "a"), 0);
+    EXPECT_STREQ(world.errorText, "");
+    EXPECT_EQ(appendReportLine(", 5, 61, 55\n", path.c_str(), "a"), 0);
+    EXPECT_EQ(slurp(path), "city.csv, Time, AVG ALL\r\n, 0, -1\r\n, 5, 61, 55\r\n");
+    // A line that already ends in CR LF is not given a second CR.
+    EXPECT_EQ(appendReportLine("a\r\nb\n\n", path.c_str(), "w"), 0);
+    EXPECT_EQ(slurp(path), "a\r\nb\r\n\r\n");
+}
+
+TEST_F(ReportFile, ModeWEmptiesAnExistingFile) {
+    std::string path = write("r.report.csv", "old contents\r\n");
+    EXPECT_EQ(appendReportLine("new\n", path.c_str(), "w"), 0);
+    EXPECT_EQ(slurp(path), "new\r\n");
+}
+
+TEST_F(ReportFile, UnopenableFileIsLoggedAndSkipped) {
+    std::string path = (folder / "no-such-folder" / "r.report.csv").string();
+    int result = 0;
+    std::string log = logOf([&] { result = appendReportLine(", 0, -1\n", path.c_str(), "a"); });
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(log, "Cannot open filename " + path + " for line: , 0, -1\n");
+    log = logOf([&] { result = appendReportLine(", 0, -1\n", "", "a"); });
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(log, "Cannot open filename  for line: , 0, -1\n");
+}
+
+TEST_F(ReportFile, HeaderNamesTheReportedGroups) {
+    std::strcpy(world.groupsName, "city.csv");
+    EXPECT_STREQ(buildReportHeader(), "city.csv, Time, AVG ALL\n");
+    world.groups[0].reportFlag = 1;
+    world.groups[7].reportFlag = 1;
+    world.groups[12].reportFlag = 1;
+    EXPECT_STREQ(buildReportHeader(), "city.csv, Time, AVG ALL, AVG  0, AVG  7, AVG 12\n");
+    world.groupsName[0] = 0;
+    EXPECT_STREQ(buildReportHeader(), ", Time, AVG ALL, AVG  0, AVG  7, AVG 12\n");
+}
+
+TEST_F(ReportFile, HeaderOfAllGroupsWithTheLongestNameKeepsItsColumns) {
+    std::string name(PathSize - 1, 'n');
+    std::strcpy(world.groupsName, name.c_str());
+    for (Group& group : world.groups)
+        group.reportFlag = 1;
+    std::string header;
+    std::string log = logOf([&] { header = buildReportHeader(); });
+    EXPECT_EQ(header.size(), size_t(LineSize - 1));
+    EXPECT_EQ(header.substr(header.size() - 9), ", AVG 49\n");
+    EXPECT_EQ(header.find(", Time, AVG ALL, AVG  0,"), header.size() - 416);
+    EXPECT_EQ(header.rfind(name.substr(0, 100), 0), 0u);
+    EXPECT_NE(log.find("shortened to 183 characters"), std::string::npos) << log;
+}
+
+using SaveFileName = FilesTest;
+
+TEST_F(SaveFileName, WithoutAGroupsFileTheNameIsDefault) {
+    world.reportToFile = 1;
+    EXPECT_STREQ(saveFileName(), "Default.0(0.8).omb");
+    EXPECT_STREQ(world.groupsPath, "Default.csv");
+    EXPECT_EQ(world.reportToFile, 0);
+    world.run.stepCount = 4800;
+    EXPECT_STREQ(saveFileName(), "Default.4800(0.8).omb");
+}
+
+TEST_F(SaveFileName, StepAndVersionReplaceTheExtension) {
+    std::strcpy(world.groupsPath, "C:\\sim\\city.csv");
+    world.run.stepCount = 1234;
+    EXPECT_STREQ(saveFileName(), "C:\\sim\\city.1234(0.8).omb");
+    chooseEdition(LegacyEdition);
+    EXPECT_STREQ(saveFileName(), "C:\\sim\\city.1234(0.7).omb");
+    std::strcpy(world.groupsPath, "/runs/v1.2/a.b.csv");
+    world.run.stepCount = -3;
+    EXPECT_STREQ(saveFileName(), "/runs/v1.2/a.b.-3(0.7).omb");
+    std::strcpy(world.groupsPath, "/runs/v1.2/plain");
+    world.run.stepCount = 0;
+    EXPECT_STREQ(saveFileName(), "/runs/v1.2/plain.0(0.7).omb");
+}
+
+TEST_F(SaveFileName, NameThatWouldNotFitIsRefused) {
+    // ".2147483647(0.8).omb" is 20 characters; 241 + 20 do not fit 259.
+    std::string path = "/" + std::string(240, 'p') + ".csv";
+    std::strcpy(world.groupsPath, path.c_str());
+    std::strcpy(world.chosenPath, "earlier");
+    world.reportToFile = 1;
+    world.run.stepCount = 2147483647;
+    const char* name = "";
+    std::string log = logOf([&] { name = saveFileName(); });
+    EXPECT_EQ(name, nullptr);
+    EXPECT_STREQ(world.errorText, "Save-file name would need 261 characters, at most 259 fit");
+    EXPECT_EQ(log, "Can't save: The error was Save-file name would need 261 characters, at most 259 fit\r\n");
+    EXPECT_STREQ(world.chosenPath, "earlier");
+    EXPECT_EQ(world.reportToFile, 1);
+
+    // The same path fits at a step with fewer digits.
+    world.run.stepCount = 7;
+    ASSERT_NE(saveFileName(), nullptr);
+    EXPECT_EQ(std::strlen(world.chosenPath), size_t(241 + 11));
+}
+
+}  // namespace
