@@ -9,7 +9,7 @@
 
 namespace {
 
-uint8_t entryMask(const Car& car) {
+unsigned entryMask(const Car& car) {
     unsigned mask = 0;
     if (unsigned(car.lane) < LaneTotal) {
         mask |= 1u << car.lane;
@@ -19,71 +19,77 @@ uint8_t entryMask(const Car& car) {
         else if (car.change == 2 && car.lane != 3)
             mask |= 1u << (car.lane + 1);
     }
-    return uint8_t(mask);
+    return mask;
 }
 
 // First set bit in [from, to), or -1.
-int firstSetBit(const uint64_t* words, int from, int to) {
+int firstSetBit(const uint64_t* words, uint64_t nonEmpty, int from, int to) {
     if (from >= to)
         return -1;
     int w = from >> 6;
     uint64_t bits = words[w] & (~uint64_t(0) << (from & 63));
-    int lastWord = (to - 1) >> 6;
-    for (;;) {
-        if (bits) {
-            int bit = (w << 6) + __builtin_ctzll(bits);
-            return bit < to ? bit : -1;
-        }
-        if (++w > lastWord)
+    if (!bits) {
+        uint64_t later = nonEmpty & (~uint64_t(0) << w << 1);
+        if (!later)
             return -1;
+        w = __builtin_ctzll(later);
         bits = words[w];
     }
+    int bit = (w << 6) + __builtin_ctzll(bits);
+    return bit < to ? bit : -1;
 }
 
 // Last set bit in [from, to), or -1.
-int lastSetBit(const uint64_t* words, int from, int to) {
+int lastSetBit(const uint64_t* words, uint64_t nonEmpty, int from, int to) {
     if (from >= to)
         return -1;
     int w = (to - 1) >> 6;
     int top = (to - 1) & 63;
     uint64_t bits = words[w] & (top == 63 ? ~uint64_t(0) : (uint64_t(2) << top) - 1);
-    int firstWord = from >> 6;
-    for (;;) {
-        if (bits) {
-            int bit = (w << 6) + 63 - __builtin_clzll(bits);
-            return bit >= from ? bit : -1;
-        }
-        if (--w < firstWord)
+    if (!bits) {
+        uint64_t earlier = nonEmpty & ((uint64_t(1) << w) - 1);
+        if (!earlier)
             return -1;
+        w = 63 - __builtin_clzll(earlier);
         bits = words[w];
     }
+    int bit = (w << 6) + 63 - __builtin_clzll(bits);
+    return bit >= from ? bit : -1;
 }
 
-// Nearest entry after s round the ring, never s itself.
-int nextMember(const uint64_t* words, int s, int n) {
-    int e = firstSetBit(words, s + 1, n);
-    return e >= 0 ? e : firstSetBit(words, 0, s);
+// Nearest member after entry s round the ring, never s itself; -1 for none.
+int nextMember(const LaneIndex& index, int set, int s, int n) {
+    const uint64_t* words = index.bits[set];
+    uint64_t nonEmpty = index.nonEmptyWords[set];
+    int e = firstSetBit(words, nonEmpty, s + 1, n);
+    return e >= 0 ? e : firstSetBit(words, nonEmpty, 0, s);
 }
 
-// Nearest entry before s round the ring, never s itself.
-int previousMember(const uint64_t* words, int s, int n) {
-    int e = lastSetBit(words, 0, s);
-    return e >= 0 ? e : lastSetBit(words, s + 1, n);
+// Nearest member before entry s round the ring, never s itself; -1 for none.
+int previousMember(const LaneIndex& index, int set, int s, int n) {
+    const uint64_t* words = index.bits[set];
+    uint64_t nonEmpty = index.nonEmptyWords[set];
+    int e = lastSetBit(words, nonEmpty, 0, s);
+    return e >= 0 ? e : lastSetBit(words, nonEmpty, s + 1, n);
 }
 
-void setEntry(LaneIndex& index, int entry, uint8_t mask) {
-    uint8_t old = index.mask[entry];
-    unsigned differ = old ^ mask;
-    index.mask[entry] = mask;
-    uint64_t bit = uint64_t(1) << (entry & 63);
+void flipBit(LaneIndex& index, int set, int entry) {
     int w = entry >> 6;
-    for (int b = 0; differ; b++, differ >>= 1) {
+    index.bits[set][w] ^= uint64_t(1) << (entry & 63);
+    if (index.bits[set][w])
+        index.nonEmptyWords[set] |= uint64_t(1) << w;
+    else
+        index.nonEmptyWords[set] &= ~(uint64_t(1) << w);
+}
+
+void setEntry(LaneIndex& index, int entry, unsigned mask) {
+    unsigned differ = index.mask[entry] ^ mask;
+    index.mask[entry] = uint8_t(mask);
+    for (int set = 0; differ; set++, differ >>= 1) {
         if (!(differ & 1))
             continue;
-        uint64_t* words = b < 4 ? index.member[b] : index.inLane[b - 4];
-        int* count = b < 4 ? &index.memberCount[b] : &index.inLaneCount[b - 4];
-        words[w] ^= bit;
-        *count += (mask >> b) & 1 ? 1 : -1;
+        flipBit(index, set, entry);
+        index.members[set] += (mask >> set) & 1 ? 1 : -1;
     }
 }
 
@@ -99,13 +105,24 @@ void rebuildLaneIndex() {
     index.valid = 1;
 }
 
+void swapLaneIndexEntries(int a, int b) {
+    LaneIndex& index = world.laneIndex;
+    if (!index.valid)
+        return;
+    unsigned maskA = index.mask[a], maskB = index.mask[b];
+    if (maskA == maskB)
+        return;
+    setEntry(index, a, maskB);
+    setEntry(index, b, maskA);
+}
+
 // Called after the car's lane or change may have moved on.
 void refreshLaneIndex(int car) {
     LaneIndex& index = world.laneIndex;
     if (!index.valid)
         return;
     const Car& c = world.cars[car];
-    uint8_t mask = entryMask(c);
+    unsigned mask = entryMask(c);
     if (index.mask[c.slot] != mask)
         setEntry(index, c.slot, mask);
 }
@@ -123,11 +140,12 @@ Neighbours& findNeighboursIndexed(int car) {
     const unsigned own = index.mask[s];
     for (int lane = 0; lane < LaneTotal; lane++) {
         // A lane whose only member is the car itself, or none, has no neighbour.
-        bool members = index.memberCount[lane] > int((own >> lane) & 1);
-        bool inLane = index.inLaneCount[lane] > int((own >> (lane + 4)) & 1);
-        int ahead = members ? nextMember(index.member[lane], s, n) : -1;
-        int behind = members ? previousMember(index.member[lane], s, n) : -1;
-        int euBehind = inLane ? previousMember(index.inLane[lane], s, n) : -1;
+        const int inLaneSet = lane + LaneTotal;
+        bool members = index.members[lane] > int((own >> lane) & 1);
+        bool inLane = index.members[inLaneSet] > int((own >> inLaneSet) & 1);
+        int ahead = members ? nextMember(index, lane, s, n) : -1;
+        int behind = members ? previousMember(index, lane, s, n) : -1;
+        int euBehind = inLane ? previousMember(index, inLaneSet, s, n) : -1;
         nb.aheadByLane[lane] = ahead >= 0 ? slots[ahead] : -1;
         nb.behindByLane[lane] = behind >= 0 ? slots[behind] : -1;
         nb.euBehindByLane[lane] = euBehind >= 0 ? slots[euBehind] : -1;

@@ -36,20 +36,7 @@ void exchangeWithSuccessor(int s, int next) {
     world.cars[car].slot = next;
     world.reorderSwaps++;
 
-    LaneIndex& index = world.laneIndex;
-    if (!index.valid)
-        return;
-    unsigned differ = index.mask[s] ^ index.mask[next];
-    uint8_t saved = index.mask[s];
-    index.mask[s] = index.mask[next];
-    index.mask[next] = saved;
-    for (int bit = 0; differ; bit++, differ >>= 1) {
-        if (!(differ & 1))
-            continue;
-        uint64_t* words = bit < 4 ? index.member[bit] : index.inLane[bit - 4];
-        words[s >> 6] ^= uint64_t(1) << (s & 63);
-        words[next >> 6] ^= uint64_t(1) << (next & 63);
-    }
+    swapLaneIndexEntries(s, next);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@ Neighbours& findNeighboursIndexed(int car);
 void rebuildLaneIndex();
 void invalidateLaneIndex();             // after editing cars or the ring by hand
 void refreshLaneIndex(int car);         // after the car's lane or change moved on
+void swapLaneIndexEntries(int a, int b);  // after two ring entries exchanged cars
 
 // Motion and lane changes
 float desiredGap(int car);

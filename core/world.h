@@ -127,13 +127,13 @@ struct RunControl {
 // Per-lane membership bitsets over ring entries; lets the step find the
 // nearest car of a sparse lane without walking the whole ring. Kept by the
 // step itself; anything else that moves cars or edits lanes clears `valid`.
-enum { IndexWords = (MaxCars + 63) / 64 };
+enum { IndexWords = (MaxCars + 63) / 64, IndexSets = 2 * LaneTotal };
+static_assert(IndexWords <= 64, "one summary word covers every index word");
 struct LaneIndex {
-    uint64_t member[LaneTotal][IndexWords]; // entry's car is in or entering the lane
-    uint64_t inLane[LaneTotal][IndexWords]; // entry's car's current lane
-    uint8_t  mask[MaxCars];                 // per entry: member bits 0..3, inLane bits 4..7
-    int      memberCount[LaneTotal];        // set bits in member[lane]
-    int      inLaneCount[LaneTotal];        // set bits in inLane[lane]
+    uint64_t bits[IndexSets][IndexWords];   // sets 0..3: in or entering lane; 4..7: current lane
+    uint64_t nonEmptyWords[IndexSets];      // bit w set: bits[set][w] is not 0
+    int      members[IndexSets];            // set bits per set
+    uint8_t  mask[MaxCars];                 // per entry: bit k is its bit in set k
     int      valid;
 };
 
