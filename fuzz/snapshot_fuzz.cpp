@@ -14,7 +14,7 @@
 
 namespace {
 
-char path[64];
+char path[4096];
 unsigned char baseline[sizeof(SimWorld)];
 
 void removeInputFile() { std::remove(path); }
@@ -22,7 +22,8 @@ void removeInputFile() { std::remove(path); }
 // A legacy run with the default groups placed, taken once; every input
 // starts from it so that no input depends on the ones before.
 int prepare() {
-    std::snprintf(path, sizeof path, "/tmp/ombrane_snapshot_fuzz_XXXXXX");
+    const char* folder = std::getenv("TMPDIR");
+    std::snprintf(path, sizeof path, "%s/ombrane_snapshot_fuzz_XXXXXX", folder && *folder ? folder : "/tmp");
     int fd = mkstemp(path);
     if (fd < 0)
         std::abort();
