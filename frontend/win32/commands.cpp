@@ -1,0 +1,150 @@
+// The menu commands and their dialogs.
+#include "win32.h"
+
+#include "core/platform.h"
+#include "core/sim.h"
+#include "files/groups.h"
+#include "files/report.h"
+#include "frontend/text.h"
+#include "resources/resource.h"
+
+#include <commdlg.h>
+
+static OPENFILENAMEA openDialog;
+static char filters[] = "Excel csv Files (*.csv)\0*.csv\0All Files (*.*)\0*.*\0";
+
+void PrepareOpenDialog(HWND owner) {
+    openDialog.lStructSize = sizeof openDialog;
+    openDialog.hwndOwner = owner;
+    openDialog.hInstance = nullptr;
+    openDialog.lpstrFilter = filters;
+    openDialog.lpstrCustomFilter = nullptr;
+    openDialog.nMaxCustFilter = 0;
+    openDialog.nFilterIndex = 1;
+    openDialog.lpstrFile = nullptr;
+    openDialog.nMaxFile = PathSize;
+    openDialog.lpstrFileTitle = nullptr;
+    openDialog.nMaxFileTitle = PathSize;
+    openDialog.lpstrInitialDir = nullptr;
+    openDialog.lpstrTitle = nullptr;
+    openDialog.lpstrDefExt = "csv";
+}
+
+BOOL ChooseFile(HWND owner, char* path, char* title) {
+    openDialog.hwndOwner = owner;
+    openDialog.lpstrFile = path;
+    openDialog.lpstrFileTitle = title;
+    openDialog.Flags = OFN_HIDEREADONLY | OFN_CREATEPROMPT;
+    return GetOpenFileNameA(&openDialog);
+}
+
+INT_PTR CALLBACK NumberDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        SendDlgItemMessageA(dialog, IDC_NUMBER, EM_LIMITTEXT, 14, 0);
+        return TRUE;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK:
+            // 13 characters and the terminator, whatever the field holds.
+            GetDlgItemTextA(dialog, IDC_NUMBER, world.inputText, 14);
+            EndDialog(dialog, 1);
+            return TRUE;
+        case IDCANCEL:
+            EndDialog(dialog, 0);
+            return TRUE;
+        }
+        break;
+    }
+    return FALSE;
+}
+
+INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK) {
+            EndDialog(dialog, 1);
+            return TRUE;
+        }
+        break;
+    }
+    return FALSE;
+}
+
+int AskNumber(HINSTANCE instance, HWND owner, const char* templateName, DLGPROC procedure, int* target) {
+    for (;;) {
+        world.inputText[0] = 0;
+        INT_PTR result = DialogBoxParamA(instance, templateName, owner, procedure, 0);
+        if (result != 1)
+            return int(result);
+        world.inputText[sizeof world.inputText - 1] = 0;
+        if (DigitFilter(world.inputText)) {
+            *target = numberFromDigits(world.inputText);
+            return 1;
+        }
+        if (MessageBoxA(owner, world.inputText, "Do you mean?", MB_OKCANCEL) == IDOK) {
+            *target = numberFromDigits(world.inputText);
+            return 1;
+        }
+    }
+}
+
+int PathBesideProgram(const char* fileName, char* destination) {
+    char program[PathSize];
+    DWORD length = GetModuleFileNameA(nullptr, program, sizeof program);
+    if (length == 0 || length >= sizeof program) {
+        destination[0] = 0;
+        return 0;
+    }
+    return joinBesideProgram(program, fileName, destination, PathSize);
+}
+
+void CommandNew() {
+    world.groupsName[0] = 0;
+    world.reportPath[0] = 0;
+}
+
+void CommandOpen(HWND window) {
+    if (!ChooseFile(window, world.chosenPath, world.chosenTitle))
+        return;
+    openGroupsFile(world.chosenPath, world.chosenTitle);
+}
+
+void CommandSave(HWND) {
+    const char* name = saveFileName();
+    if (!name) {
+        ConsoleLog("The error was %s\r\n", world.errorText);
+        return;
+    }
+    ShowFileMessage("SAVE to %s coming soon", name);
+}
+
+void CommandExit(HWND window) { SendMessageA(window, WM_CLOSE, 0, 0); }
+
+void CommandHelp() {
+    PathBesideProgram("helpfile.txt", world.helpPath);
+    if (!PrintHelpFile(world.helpPath))
+        ShowHints();
+    BringWindowToTop(consoleWindow);
+}
+
+void CommandAbout(HWND window) { DialogBoxParamA(instanceHandle, "AboutBox", window, AboutDlgProc, 0); }
+
+void CommandRestart() {
+    world.groupsName[0] = 0;
+    world.groupsPath[0] = 0;
+    world.run.constructionZone = 0;
+    world.run.restartRequested = 1;
+}
+
+void CommandStepTo(HWND window) {
+    AskNumber(instanceHandle, window, "StepToDlg", NumberDlgProc, &world.run.stepTo);
+}
+
+void CommandSpeed(HWND window) {
+    AskNumber(instanceHandle, window, "SpeedDlg", NumberDlgProc, &world.run.speedMultiplier);
+    if (world.run.speedMultiplier < 1)
+        world.run.speedMultiplier = 1;
+}

@@ -1,0 +1,19 @@
+// Identifiers shared by the resource scripts and the window procedures.
+#pragma once
+
+// Commands (low word of WM_COMMAND's wParam)
+#define IDM_NEW      40001
+#define IDM_OPEN     40002
+#define IDM_SAVE     40003
+#define IDM_EXIT     40006
+#define IDM_HELP     40017
+#define IDM_ABOUT    40018
+#define IDM_RESTART  40019
+#define IDM_STEPTO   40020
+#define IDM_SPEED    40023
+
+// Edit field of the Speed and Step To dialogs
+#define IDC_NUMBER   1003
+
+// The author line of the About box, as the console banner prints it.
+#define OMBRANE_AUTHOR_LINE "Ombrane traffic simulator 0.8"
