@@ -1,0 +1,378 @@
+// The car order ring, the neighbour walks and the gap view.
+#include "world_fixture.h"
+
+using namespace coretest;
+
+namespace {
+
+// ---------------------------------------------------------------- CarOrder
+
+TEST(CarOrder, EqualPositionsKeepInsertionOrder) {
+    freshWorld();
+    putCars({{0}, {36}, {36}});
+    EXPECT_EQ(world.order.slots[0], 0);
+    EXPECT_EQ(world.order.slots[1], 1);
+    EXPECT_EQ(world.order.slots[2], 2);
+    EXPECT_TRUE(ringConsistent());
+}
+
+TEST(CarOrder, InsertionShiftsLaterEntriesAndTheirSlots) {
+    freshWorld();
+    world.cars[0].position = 300;
+    world.cars[1].position = 100;
+    world.cars[2].position = 200;
+    world.cars[3].position = 100;
+    for (int c = 0; c < 4; c++)
+        world.cars[c].slot = insertCar(c);
+    world.carTotal = 4;
+    EXPECT_EQ(world.order.slots[0], 1);
+    EXPECT_EQ(world.order.slots[1], 3);
+    EXPECT_EQ(world.order.slots[2], 2);
+    EXPECT_EQ(world.order.slots[3], 0);
+    EXPECT_TRUE(ringConsistent());
+}
+
+TEST(CarOrder, FullRingRefusesAnotherCar) {
+    freshWorld();
+    for (int c = 0; c < MaxCars; c++) {
+        world.cars[c].position = float(c);
+        world.order.slots[c] = c;
+        world.cars[c].slot = c;
+    }
+    world.order.count = MaxCars;
+    world.carTotal = MaxCars;
+    std::vector<int> slotsBefore(world.order.slots, world.order.slots + MaxCars);
+
+    EXPECT_EQ(insertCar(5), MaxCars);
+    EXPECT_EQ(world.order.count, MaxCars);
+    EXPECT_TRUE(std::equal(slotsBefore.begin(), slotsBefore.end(), world.order.slots));
+    for (int c = 0; c < MaxCars; c++)
+        ASSERT_EQ(world.cars[c].slot, c);
+}
+
+TEST(CarOrder, WrapBelowEveryCarBecomesTheSeamWithoutExchange) {
+    freshWorld();
+    putCars({{100}, {200}, {300}});
+    int swaps = world.reorderSwaps;
+    world.cars[2].position = 50;
+    EXPECT_EQ(reorderCar(2), 2);
+    EXPECT_EQ(world.reorderSwaps, swaps);
+    EXPECT_TRUE(ringConsistent());
+}
+
+TEST(CarOrder, PassingTwoCarsMakesTwoExchanges) {
+    freshWorld();
+    putCars({{100}, {200}, {300}, {400}});
+    int swaps = world.reorderSwaps;
+    world.cars[0].position = 350;
+    EXPECT_EQ(reorderCar(0), 2);
+    EXPECT_EQ(world.reorderSwaps, swaps + 2);
+    EXPECT_EQ(world.order.slots[0], 1);
+    EXPECT_EQ(world.order.slots[1], 2);
+    EXPECT_EQ(world.order.slots[2], 0);
+    EXPECT_EQ(world.order.slots[3], 3);
+    EXPECT_TRUE(ringConsistent());
+}
+
+TEST(CarOrder, WrappingCarStopsJustAfterTheSeam) {
+    freshWorld();
+    putCars({{21000}, {21100}, {50}, {100}});
+    setRing({0, 1, 2, 3});
+    int swaps = world.reorderSwaps;
+    // Passed the car at 21100 and the end of the road, not the car at 50.
+    world.cars[0].position = 20;
+    EXPECT_EQ(reorderCar(0), 1);
+    EXPECT_EQ(world.reorderSwaps, swaps + 1);
+    EXPECT_EQ(world.order.slots[0], 1);
+    EXPECT_EQ(world.order.slots[1], 0);
+    EXPECT_TRUE(ringConsistent());
+}
+
+TEST(CarOrder, MoveFromLastEntryWrapsToEntryZero) {
+    freshWorld();
+    putCars({{21000}, {21100}, {50}, {100}});
+    setRing({2, 3, 0, 1});  // sorted from entry 0: 50, 100, 21000, 21100
+    world.cars[1].position = 75;  // wrapped past the car at 50 only
+    EXPECT_EQ(reorderCar(1), 0);
+    EXPECT_EQ(world.order.slots[0], 1);
+    EXPECT_EQ(world.order.slots[3], 2);
+    EXPECT_TRUE(ringConsistent());
+}
+
+TEST(CarOrder, TwoCarsAreAlwaysInOrder) {
+    freshWorld();
+    putCars({{10}, {20}});
+    int swaps = world.reorderSwaps;
+    world.cars[0].position = 30;
+    EXPECT_EQ(reorderCar(0), 0);
+    EXPECT_EQ(world.reorderSwaps, swaps);
+}
+
+// Regression: every other car at one position left no seam, and the walk
+// exchanged forever (one car in each of three lanes, all at 0).
+TEST(CarOrder, WalkEndsWhenAllOtherCarsShareOnePosition) {
+    freshWorld();
+    putCars({{0, 0}, {0, 1}, {0, 2}});
+    int swaps = world.reorderSwaps;
+    world.cars[0].position = 5;
+    EXPECT_EQ(reorderCar(0), 2);
+    EXPECT_LE(world.reorderSwaps - swaps, 2);
+    EXPECT_TRUE(ringConsistent());
+}
+
+TEST(CarOrder, FirstStepOfThreeCarsAtOnePositionEnds) {
+    freshWorld();
+    calmGroup(0);
+    putCars({{0, 0}, {0, 1}, {0, 2}});
+    for (int step = 0; step < 20; step++)
+        stepAll();
+    EXPECT_TRUE(ringConsistent());
+    EXPECT_TRUE(carsSane());
+}
+
+// -------------------------------------------------------------- Neighbours
+
+TEST(Neighbours, LoneCarHasNone) {
+    freshWorld();
+    putCars({{500, 2}});
+    const Neighbours& n = findNeighbours(0);
+    EXPECT_EQ(n.carIndex, 0);
+    EXPECT_EQ(n.aheadCount, 0);
+    EXPECT_EQ(n.behindCount, 0);
+    EXPECT_EQ(n.euBehindCount, 0);
+    for (int lane = 0; lane < 4; lane++) {
+        EXPECT_EQ(n.aheadByLane[lane], -1);
+        EXPECT_EQ(n.behindByLane[lane], -1);
+        EXPECT_EQ(n.euBehindByLane[lane], -1);
+    }
+}
+
+TEST(Neighbours, SingleLaneFindsRingNeighboursAfterFullCircle) {
+    freshWorld();
+    putCars({{0}, {36}, {72}, {108}});
+    const Neighbours& n = findNeighbours(1);
+    EXPECT_EQ(n.aheadByLane[0], 2);
+    EXPECT_EQ(n.behindByLane[0], 0);
+    EXPECT_EQ(n.euBehindByLane[0], 0);
+    for (int lane = 1; lane < 4; lane++) {
+        EXPECT_EQ(n.aheadByLane[lane], -1);
+        EXPECT_EQ(n.behindByLane[lane], -1);
+    }
+    EXPECT_EQ(n.aheadCount, 1);
+    EXPECT_EQ(n.behindCount, 1);
+    // Round the end of the road: the last car's ahead is the first.
+    EXPECT_EQ(findNeighbours(3).aheadByLane[0], 0);
+    EXPECT_EQ(findNeighbours(0).behindByLane[0], 3);
+}
+
+TEST(Neighbours, NearestPerLaneInBothDirections) {
+    freshWorld();
+    putCars({{1000, 1}, {1200, 2}, {1100, 2}, {900, 3}, {800, 3}, {1500, 0}, {500, 0}});
+    const Neighbours& n = findNeighbours(0);
+    EXPECT_EQ(n.aheadByLane[0], 5);
+    EXPECT_EQ(n.aheadByLane[1], -1);  // car 0 is alone in lane 1
+    EXPECT_EQ(n.aheadByLane[2], 2);
+    EXPECT_EQ(n.aheadByLane[3], 4);  // lane 3 is found ahead only round the road
+    EXPECT_EQ(n.behindByLane[0], 6);
+    EXPECT_EQ(n.behindByLane[2], 1);
+    EXPECT_EQ(n.behindByLane[3], 3);
+    EXPECT_EQ(n.aheadCount, 3);
+    EXPECT_EQ(n.behindCount, 3);
+}
+
+TEST(Neighbours, ChangingCarCountsInBothLanesButNotInTheEuList) {
+    freshWorld();
+    putCars({{100, 1},
+             {50, 0, 0, 0, 2},    // behind, entering lane 1 from lane 0
+             {20, 1},             // behind, in lane 1
+             {150, 2, 0, 0, 1}}); // ahead, entering lane 1 from lane 2
+    const Neighbours& n = findNeighbours(0);
+    EXPECT_EQ(n.behindByLane[1], 1);
+    EXPECT_EQ(n.behindByLane[0], 1);
+    EXPECT_EQ(n.euBehindByLane[1], 2);
+    EXPECT_EQ(n.euBehindByLane[0], 1);
+    EXPECT_EQ(n.aheadByLane[1], 3);
+    EXPECT_EQ(n.aheadByLane[2], 3);
+    EXPECT_EQ(n.aheadByLane[0], 1);  // round the road
+    EXPECT_EQ(n.behindByLane[2], 3);
+    EXPECT_EQ(n.euBehindByLane[2], 3);
+    EXPECT_EQ(n.aheadCount, 3);
+    EXPECT_EQ(n.behindCount, 3);
+    EXPECT_EQ(n.euBehindCount, 3);
+}
+
+TEST(Neighbours, ChangeOffTheRoadEdgeHasNoTargetLane) {
+    freshWorld();
+    putCars({{100, 1}, {200, 0, 0, 0, 1}, {300, 3, 0, 0, 2}});
+    const Neighbours& n = findNeighbours(0);
+    EXPECT_EQ(n.aheadByLane[0], 1);
+    EXPECT_EQ(n.aheadByLane[3], 2);
+    EXPECT_EQ(n.aheadByLane[1], -1);
+    EXPECT_EQ(n.aheadByLane[2], -1);
+    EXPECT_EQ(n.aheadCount, 2);
+}
+
+// The fast search must give the same record bit for bit; compare it with the
+// plain walk before every step of long runs that change lanes.
+void compareSearchesWhileRunning(int steps) {
+    for (int s = 0; s < steps; s++) {
+        for (int c = 0; c < world.carTotal; c++) {
+            Neighbours plain = findNeighbours(c);
+            Neighbours fast = findNeighboursIndexed(c);
+            if (std::memcmp(&plain, &fast, sizeof plain) != 0) {
+                ADD_FAILURE() << "step " << s << " car " << c << " differs";
+                return;
+            }
+            stepCar(c);
+        }
+    }
+}
+
+TEST(Neighbours, IndexedSearchMatchesWalkWithDefaultGroups) {
+    freshWorld();
+    loadDefaultGroups();
+    {
+        LogCapture quiet;
+        world.carTotal = placeAllCars(nullptr);
+    }
+    invalidateLaneIndex();
+    compareSearchesWhileRunning(6000);
+    EXPECT_TRUE(ringConsistent());
+}
+
+void mixedGroups() {
+    for (int g = 0; g < 5; g++) {
+        Group& group = calmGroup(g, float(20 + 10 * g), 10, float(18 * (g + 1)));
+        preferLane(group, 3 - g % 4);
+        group.leftPolicy = 11 + g % 5;
+        group.rightPolicy = 11 + (g + 2) % 4;
+        group.laneChangeTime = float(1 + g % 3);
+        group.startDelay = 8 * g;
+    }
+}
+
+TEST(Neighbours, IndexedSearchMatchesWalkInDenseLanes) {
+    freshWorld();
+    mixedGroups();
+    for (int g = 0; g < 5; g++)
+        for (int lane = 0; lane < 4; lane++)
+            world.groups[g].laneCount[lane] = 60;
+    {
+        LogCapture quiet;
+        world.carTotal = placeAllCars(nullptr);
+    }
+    ASSERT_EQ(world.carTotal, 1200);
+    invalidateLaneIndex();
+    compareSearchesWhileRunning(2500);
+    EXPECT_TRUE(ringConsistent());
+}
+
+TEST(Neighbours, IndexedSearchMatchesWalkWithANearlyEmptyLane) {
+    freshWorld();
+    mixedGroups();
+    for (int g = 0; g < 5; g++)
+        for (int lane = 0; lane < 3; lane++)
+            world.groups[g].laneCount[lane] = 40;
+    world.groups[0].laneCount[3] = 1;
+    {
+        LogCapture quiet;
+        world.carTotal = placeAllCars(nullptr);
+    }
+    ASSERT_EQ(world.carTotal, 601);
+    invalidateLaneIndex();
+    compareSearchesWhileRunning(600);
+    EXPECT_TRUE(ringConsistent());
+}
+
+// -------------------------------------------------------------------- Gaps
+
+TEST(Gaps, LoneCarGetsTheNoneValues) {
+    freshWorld();
+    putCars({{500, 1, 0, 30}});
+    GapView v = gapsOf(0);
+    EXPECT_EQ(v.carIndex, 0);
+    // Consumers compare with this exact float.
+    EXPECT_EQ(double(v.aheadDistance), 999999995904.0);
+    for (float d : {v.aheadDistance, v.behindDistance, v.euBehindDistance, v.leftAheadDistance,
+                    v.leftBehindDistance, v.rightAheadDistance, v.rightBehindDistance})
+        EXPECT_EQ(d, 999999995904.0f);
+    for (float s : {v.aheadSpeed, v.leftAheadSpeed, v.rightAheadSpeed})
+        EXPECT_EQ(s, 9999.0f);
+    for (float s : {v.behindSpeed, v.euBehindSpeed, v.leftBehindSpeed, v.rightBehindSpeed})
+        EXPECT_EQ(s, 0.0f);
+}
+
+TEST(Gaps, TwoCarsAheadAndBehindAddUpToTheRoad) {
+    freshWorld();
+    putCars({{1000.25f, 0, 0, 30}, {5000.5f, 0, 0, 45}});
+    GapView v = gapsOf(0);
+    EXPECT_EQ(v.aheadDistance, 4000.25f);
+    EXPECT_EQ(v.behindDistance, 17119.75f);
+    EXPECT_EQ(v.aheadDistance + v.behindDistance, world.roadLength);
+    EXPECT_EQ(v.aheadSpeed, 45.0f);
+    EXPECT_EQ(v.behindSpeed, 45.0f);
+    EXPECT_EQ(v.euBehindSpeed, 45.0f);
+}
+
+TEST(Gaps, DistanceAcrossTheEndOfTheRoad) {
+    freshWorld();
+    putCars({{21100, 0}, {10, 0}});
+    EXPECT_EQ(gapsOf(0).aheadDistance, 30.0f);
+    EXPECT_EQ(gapsOf(1).behindDistance, 30.0f);
+}
+
+TEST(Gaps, SideLanesAndEdges) {
+    freshWorld();
+    putCars({{1000, 0, 0, 30}, {1100, 1, 0, 20}, {900, 1, 0, 40}, {1050, 2}});
+    GapView v = gapsOf(0);
+    EXPECT_EQ(v.leftAheadDistance, 100.0f);
+    EXPECT_EQ(v.leftAheadSpeed, 20.0f);
+    EXPECT_EQ(v.leftBehindDistance, 100.0f);
+    EXPECT_EQ(v.leftBehindSpeed, 40.0f);
+    // Lane 0 has no lane to its right.
+    EXPECT_EQ(v.rightAheadDistance, NoCarDistance);
+    EXPECT_EQ(v.rightAheadSpeed, 9999.0f);
+    // The car in lane 2 is two lanes away.
+    EXPECT_EQ(v.aheadDistance, NoCarDistance);
+
+    GapView top = gapsOf(3);
+    EXPECT_EQ(top.rightAheadDistance, 50.0f);
+    EXPECT_EQ(top.rightBehindDistance, 150.0f);
+    EXPECT_EQ(top.leftAheadDistance, NoCarDistance);
+}
+
+TEST(Gaps, MovingLeftFoldsTheLeftLaneDistancesOnly) {
+    freshWorld();
+    putCars({{100, 0, 0, 30, 2},
+             {300, 0, 0, 40},    // own lane ahead
+             {150, 1, 0, 20},    // left lane ahead, nearer
+             {90, 1, 0, 25},     // left lane behind, nearer
+             {40, 0, 0, 50}});   // own lane behind
+    GapView v = gapsOf(0);
+    EXPECT_EQ(v.aheadDistance, 50.0f);
+    EXPECT_EQ(v.aheadSpeed, 40.0f);
+    EXPECT_EQ(v.behindDistance, 10.0f);
+    EXPECT_EQ(v.behindSpeed, 50.0f);
+    EXPECT_EQ(v.leftAheadDistance, 50.0f);
+    EXPECT_EQ(v.euBehindDistance, 60.0f);
+}
+
+TEST(Gaps, MovingRightFoldsTheRightLaneDistances) {
+    freshWorld();
+    putCars({{100, 2, 0, 30, 1}, {300, 2, 0, 40}, {130, 1, 0, 20}, {400, 3, 0, 10}});
+    GapView v = gapsOf(0);
+    EXPECT_EQ(v.aheadDistance, 30.0f);
+    EXPECT_EQ(v.aheadSpeed, 40.0f);
+    // The left lane is not the one being entered.
+    EXPECT_EQ(v.leftAheadDistance, 300.0f);
+}
+
+TEST(Gaps, NoFoldWhenTheLaneBeingEnteredDoesNotExist) {
+    freshWorld();
+    putCars({{100, 3, 0, 30, 2}, {300, 3}, {150, 2}});
+    GapView v = gapsOf(0);
+    EXPECT_EQ(v.aheadDistance, 200.0f);
+    EXPECT_EQ(v.leftAheadDistance, NoCarDistance);
+}
+
+}  // namespace

@@ -1,0 +1,147 @@
+// World defaults, unit conversions, policy names and the default groups of
+// both editions.
+#include "world_fixture.h"
+
+using namespace coretest;
+
+namespace {
+
+// A copy of the world, static because the record is large.
+SimWorld before;
+
+TEST(WorldDefaults, SetsTheRoadwayConstants) {
+    freshWorld();
+    EXPECT_STREQ(world.title, "Ombrane 0.8");
+    EXPECT_EQ(world.roadLength, 21120.0f);
+    EXPECT_EQ(world.rowLength, 1320.0f);
+    EXPECT_EQ(world.rowCount, 16);
+    EXPECT_EQ(world.laneWidth, 12.0f);
+    EXPECT_EQ(world.carLength, 18.0f);
+    EXPECT_EQ(world.stepsPerSecond, 16);
+    EXPECT_EQ(world.reportPeriod, 80);
+    EXPECT_EQ(world.placementSpacing, 36.0f);
+    EXPECT_EQ(world.viewWidth, 1320.0f);
+    EXPECT_EQ(world.viewHeight, 768.0f);
+    // The zone's bounds are products of the row length, rounded to float.
+    EXPECT_EQ(float(7.25 * world.rowLength), 9570.0f);
+    EXPECT_EQ(float(7.75 * world.rowLength), 10230.0f);
+}
+
+TEST(WorldDefaults, TouchesNothingButItsOwnFields) {
+    // Fill every byte with a pattern; afterwards only the listed fields may
+    // differ from it.
+    std::memset(static_cast<void*>(&world), 0x5A, sizeof world);
+    world.edition = &CurrentEdition;
+    std::memcpy(static_cast<void*>(&before), &world, sizeof world);
+
+    resetDefaults();
+
+    EXPECT_STREQ(world.title, "Ombrane 0.8");
+    std::memcpy(before.title, world.title, sizeof before.title);
+    before.roadLength = 21120;
+    before.rowLength = 1320;
+    before.laneWidth = 12;
+    before.reportToFile = 0;
+    before.newGroupsPending = 0;
+    before.rowHeight = 48;
+    before.rowCount = 16;
+    before.carLength = 18;
+    before.stepsPerSecond = 16;
+    before.reportPeriod = 80;
+    before.carWidth = 6;
+    before.run.restartRequested = 0;
+    before.placementSpacing = 36;
+    before.viewWidth = 1320;
+    before.viewHeight = 768;
+    EXPECT_EQ(std::memcmp(&before, &world, sizeof world), 0);
+    EXPECT_EQ(world.run.constructionZone, 0x5A5A5A5A);
+    EXPECT_EQ(world.carTotal, 0x5A5A5A5A);
+
+    freshWorld();
+}
+
+TEST(WorldDefaults, ConvertsUnits) {
+    freshWorld();
+    EXPECT_EQ(mphToFeetPerStep(60), 5.5f);
+    EXPECT_EQ(mphToFeetPerStep(0), 0.0f);
+    EXPECT_EQ(accelerationToMphPerStep(10), float(10.0 / 5280.0 * 3600.0 / 16.0));
+    EXPECT_NEAR(accelerationToMphPerStep(10), 0.42614, 1e-5);
+}
+
+TEST(WorldDefaults, NamesPolicies) {
+    EXPECT_STREQ(lanePolicyName(10), "Never");
+    EXPECT_STREQ(lanePolicyName(11), "Always");
+    EXPECT_STREQ(lanePolicyName(12), "F-Dist");
+    EXPECT_STREQ(lanePolicyName(13), "F-Dist & 200ft");
+    EXPECT_STREQ(lanePolicyName(14), "EU: Car behind");
+    EXPECT_STREQ(lanePolicyName(15), "Crazily!");
+    EXPECT_STREQ(lanePolicyName(9), "Dunno");
+    EXPECT_STREQ(lanePolicyName(16), "Dunno");
+    EXPECT_STREQ(lanePolicyName(-1), "Dunno");
+}
+
+TEST(WorldDefaults, EarlierEditionHasItsOwnVersionAndZoneSwitch) {
+    freshWorld(LegacyEdition);
+    EXPECT_STREQ(world.title, "Ombrane 0.7");
+    EXPECT_EQ(world.roadLength, 21120.0f);
+    EXPECT_EQ(world.edition->hasConstructionZone, 0);
+    freshWorld();
+}
+
+TEST(DefaultGroups, FollowTheirFormulas) {
+    freshWorld();
+    world.groups[7].laneCount[2] = 4;
+    ASSERT_EQ(loadDefaultGroups(), 50);
+    for (int i = 0; i < MaxGroups; i++) {
+        SCOPED_TRACE(i);
+        const Group& g = world.groups[i];
+        EXPECT_EQ(g.colour, ColourTable[10 + i].value);
+        EXPECT_EQ(g.desiredSpeed, float(20 + 10 * (i % 5)));
+        EXPECT_EQ(g.acceleration, float(10 * (i + 1)));
+        EXPECT_EQ(g.followDistance, float(20 * (i + 1)));
+        EXPECT_EQ(g.startDelay, (i % 3) * 16);
+        EXPECT_EQ(g.preferredLane, (i + 2) % 5);
+        EXPECT_EQ(g.hasPreferredLane, (i + 2) % 5 < 4 ? 1 : 0);
+        EXPECT_EQ(g.leftPolicy, 10 + i % 6);
+        EXPECT_EQ(g.rightPolicy, 10 + i % 6);
+        float limit = float((2 + i % 3) * 18);
+        EXPECT_EQ(g.leftAhead, limit);
+        EXPECT_EQ(g.leftBehind, limit);
+        EXPECT_EQ(g.rightAhead, limit);
+        EXPECT_EQ(g.rightBehind, limit);
+        EXPECT_EQ(g.aheadZone, 270.0f);
+        EXPECT_EQ(g.behindZone, 18.0f);
+        EXPECT_EQ(g.laneChangeTime, 3.0f);
+        EXPECT_EQ(g.carCount, 1);
+        EXPECT_EQ(g.reportFlag, 0);
+        EXPECT_EQ(g.speedSamples, 0);
+        EXPECT_EQ(g.speedSum, 0.0f);
+        EXPECT_EQ(g.averageSpeed, 0.0f);
+    }
+    // Lane counts are left for a restart after a groups file to place.
+    EXPECT_EQ(world.groups[7].laneCount[2], 4);
+    EXPECT_STREQ(ColourTable[10].name, "BlueViolet");
+    EXPECT_STREQ(ColourTable[12].name, "BurlyWood");
+}
+
+TEST(DefaultGroups, EarlierEditionUsesShorterPolicyCycles) {
+    freshWorld(LegacyEdition);
+    loadDefaultGroups();
+    for (int i = 0; i < MaxGroups; i++) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(world.groups[i].leftPolicy, 10 + i % 4);
+        EXPECT_EQ(world.groups[i].rightPolicy, 10 + i % 3);
+        EXPECT_EQ(world.groups[i].desiredSpeed, float(20 + 10 * (i % 5)));
+    }
+    freshWorld();
+}
+
+TEST(DefaultGroups, CarsToPlaceCountsNegativesToo) {
+    freshWorld();
+    world.groups[0].carCount = 3;
+    world.groups[4].laneCount[1] = -5;
+    world.groups[49].laneCount[3] = 1;
+    EXPECT_EQ(carsToPlace(), -1);
+}
+
+}  // namespace
