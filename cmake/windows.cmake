@@ -55,3 +55,11 @@ endif()
 # reuse ombrane_frontend_win32 and OMBRANE_WIN32_LIBS, with its own entry
 # point, window procedure and resources/legacy.rc.
 # ---------------------------------------------------------------------------
+
+# ombrane-legacy.exe: the earlier edition (0.7). Its own entry point, window
+# procedure and drawing (which answers the DrawCar seam, so the current
+# edition's painting is never linked in) over the shared glue and model.
+file(GLOB LEGACY_WIN32_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/legacy/win32/*.cpp)
+add_executable(ombrane-legacy WIN32 ${LEGACY_WIN32_SOURCES} ${CMAKE_SOURCE_DIR}/resources/legacy.rc)
+target_include_directories(ombrane-legacy PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/resources)
+target_link_libraries(ombrane-legacy PRIVATE ${OMBRANE_WIN32_LIBS})

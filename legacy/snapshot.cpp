@@ -21,32 +21,12 @@
 
 namespace {
 
-enum {
-    WordBytes = 4,
-    CarWords = 9,
-    GroupWords = 25,
-    CarBytes = CarWords * WordBytes,
-    GroupBytes = GroupWords * WordBytes,
-    HeaderBytes = sizeof world.title,
-};
-
-}  // namespace
-
-const SnapshotRegion SnapshotRegions[] = {
-    {world.title, HeaderBytes, SnapshotText, "title"},
-    {&world.reorderSwaps, WordBytes, SnapshotInts, "reorderSwaps"},
-    {&world.groupsWithCars, WordBytes, SnapshotInts, "groupsWithCars"},
-    {&world.run.stepCount, WordBytes, SnapshotInts, "stepCount"},
-    {world.cars, MaxCars * CarBytes, SnapshotCars, "cars"},
-    {&world.carTotal, WordBytes, SnapshotInts, "carTotal"},
-    {world.groups, MaxGroups * GroupBytes, SnapshotGroups, "groups"},
-    {&world.carCountsRead, WordBytes, SnapshotInts, "carCountsRead"},
-    {world.order.slots, MaxCars * WordBytes, SnapshotInts, "order.slots"},
-    {&world.order.count, WordBytes, SnapshotInts, "order.count"},
-    {nullptr, 0, SnapshotText, nullptr},
-};
-
-namespace {
+constexpr int WordBytes = 4;
+constexpr int CarWords = 9;
+constexpr int GroupWords = 25;
+constexpr int CarBytes = CarWords * WordBytes;
+constexpr int GroupBytes = GroupWords * WordBytes;
+constexpr int HeaderBytes = int(sizeof world.title);
 
 constexpr int RegionBytes[SnapshotRegionCount] = {
     HeaderBytes, WordBytes, WordBytes, WordBytes, MaxCars * CarBytes,
@@ -64,16 +44,43 @@ static_assert(sizeof world.cars == MaxCars * CarBytes && sizeof world.groups == 
                   && sizeof world.order.slots == MaxCars * WordBytes,
               "every record word is a 32-bit field");
 
+}  // namespace
+
+const SnapshotRegion SnapshotRegions[] = {
+    {world.title, RegionBytes[0], SnapshotText, "title"},
+    {&world.reorderSwaps, RegionBytes[1], SnapshotInts, "reorderSwaps"},
+    {&world.groupsWithCars, RegionBytes[2], SnapshotInts, "groupsWithCars"},
+    {&world.run.stepCount, RegionBytes[3], SnapshotInts, "stepCount"},
+    {world.cars, RegionBytes[4], SnapshotCars, "cars"},
+    {&world.carTotal, RegionBytes[5], SnapshotInts, "carTotal"},
+    {world.groups, RegionBytes[6], SnapshotGroups, "groups"},
+    {&world.carCountsRead, RegionBytes[7], SnapshotInts, "carCountsRead"},
+    {world.order.slots, RegionBytes[8], SnapshotInts, "order.slots"},
+    {&world.order.count, RegionBytes[9], SnapshotInts, "order.count"},
+    {nullptr, 0, SnapshotText, nullptr},
+};
+
+namespace {
+
 // Fixed offsets that the counts and the ring are read from before anything
 // is decoded.
-enum {
-    StepCountAt = 72,
-    CarsAt = 76,
-    CarTotalAt = 90076,
-    GroupsAt = 90080,
-    SlotsAt = 95084,
-    OrderCountAt = 105084,
-};
+constexpr int StepCountAt = 72;
+constexpr int CarsAt = 76;
+constexpr int CarTotalAt = 90076;
+constexpr int GroupsAt = 90080;
+constexpr int SlotsAt = 95084;
+constexpr int OrderCountAt = 105084;
+
+constexpr int regionOffset(int region) {
+    int offset = 0;
+    for (int i = 0; i < region; i++)
+        offset += RegionBytes[i];
+    return offset;
+}
+static_assert(regionOffset(3) == StepCountAt && regionOffset(4) == CarsAt && regionOffset(5) == CarTotalAt
+                  && regionOffset(6) == GroupsAt && regionOffset(8) == SlotsAt
+                  && regionOffset(9) == OrderCountAt,
+              "the fields read before decoding sit where the regions put them");
 
 // The whole file, and one byte more to tell a longer file from a complete one.
 unsigned char image[SnapshotSize + 1];
@@ -404,7 +411,7 @@ int restoreSnapshot(const char* path) {
     std::fclose(file);
 
     // Only the bytes actually read count, whatever the seek said.
-    if (read <= long(HeaderBytes) || strnlen(reinterpret_cast<const char*>(image), HeaderBytes) == HeaderBytes
+    if (read <= long(HeaderBytes) || strnlen(reinterpret_cast<const char*>(image), HeaderBytes) == size_t(HeaderBytes)
         || std::strcmp(reinterpret_cast<const char*>(image), world.title) != 0)
         return refuse("%s is not a %s save-file", path, world.title);
     if (read > SnapshotSize)
