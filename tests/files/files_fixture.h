@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 
 class FilesTest : public testing::Test {
@@ -30,7 +31,8 @@ protected:
         world.run.stepCount = 0;
         const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
         folder = std::filesystem::temp_directory_path() /
-                 (std::string("ombrane-") + info->test_suite_name() + "-" + info->name());
+                 (std::string("ombrane-") + info->test_suite_name() + "-" + info->name() + "-" +
+                  std::to_string(std::random_device{}() % 1000000));
         std::filesystem::remove_all(folder);
         std::filesystem::create_directories(folder);
     }

@@ -66,11 +66,6 @@ TEST_F(GroupsLineReader, AtMost1023CharactersWithTheLineFeedFit) {
     EXPECT_EQ(lines(tooLong + "\n"), (std::vector<std::string>{tooLong + "<full>"}));
 }
 
-TEST_F(GroupsLineReader, TinyLimitsStayInsideTheBuffer) {
-    EXPECT_EQ(lines("abc\n", 2), (std::vector<std::string>{"a<full>"}));
-    EXPECT_EQ(lines("abc\n", 1), (std::vector<std::string>{"<full>"}));
-}
-
 TEST(GroupsFields, SplitsOnCommasOnlyAndKeepsBlanksAndLineFeed) {
     char line[] = " 1, Red,,x y\n";
     char* cursor = line;
