@@ -298,6 +298,45 @@ TEST(LaneChange, PreferredLaneCarGoesRightThenComesBack) {
     EXPECT_EQ(world.cars[0].lastChange, 2);
 }
 
+// Inside a step the decision sees the gaps and the desired gap from before the
+// move, but the speed stored by the move.
+TEST(LaneChange, StepDecidesOnTheGapsFromBeforeTheMove) {
+    freshWorld();
+    Group& g = calmGroup(0, 60, 0);
+    g.leftPolicy = Always;
+    preferLane(g, 3);
+    putCars({{1000, 1, 0, 30}, {1054, 2, 0, 9999}});  // left gap exactly the limit
+    stepCar(0);
+    EXPECT_GT(world.cars[0].position, 1000.0f);
+    EXPECT_EQ(world.cars[0].change, 2);
+}
+
+TEST(LaneChange, StepDecidesOnTheDesiredGapFromBeforeTheStep) {
+    freshWorld();
+    Group& g = calmGroup(0, 60, 10, 54);
+    g.leftPolicy = FDist;
+    preferLane(g, 3);
+    // Stopped with 0.2 ft to the car ahead: held up only by a desired gap
+    // taken at the new speed.
+    putCars({{1000, 1, 0, 0}, {1018.2f, 1, 0, 0}});
+    stepCar(0);
+    EXPECT_GT(world.cars[0].speed, 0.0f);
+    EXPECT_EQ(world.cars[0].change, 0);
+}
+
+TEST(LaneChange, StepTestsTheGapWithTheSpeedJustStored) {
+    for (float leftSpeed : {30.2f, 30.5f}) {
+        freshWorld();
+        Group& g = calmGroup(0, 60, 10, 54);
+        g.leftPolicy = Always;
+        preferLane(g, 3);
+        putCars({{1000, 1, 0, 30}, {1100, 2, 0, leftSpeed}});  // gap 82, inside the zone
+        stepCar(0);
+        // The car now drives at 30.43 mph: slower than 30.5, faster than 30.2.
+        EXPECT_EQ(world.cars[0].change, leftSpeed > 30.43f ? 2 : 0) << leftSpeed;
+    }
+}
+
 // --------------------------------------------------------- sideways motion
 
 TEST(SidewaysMotion, NoChangeCentresTheCar) {
