@@ -169,13 +169,12 @@ TEST(MotionStep, ZoneOverridesSlowGroupsAndTheDelay) {
 }
 
 TEST(MotionStep, EarlierEditionHasNoConstructionZone) {
-    freshWorld(LegacyEdition);
+    EarlierEdition earlier;
     calmGroup(0, 60, 10);
     world.run.constructionZone = 1;
     putCars({{9600, 0, 0, 30}});
     stepCar(0);
     EXPECT_EQ(world.cars[0].speed, plus(30, Gain10));
-    freshWorld();
 }
 
 TEST(MotionStep, StatisticsTakeTheSpeedBeforeTheStep) {

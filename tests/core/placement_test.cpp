@@ -276,7 +276,7 @@ TEST(Restart, PrintsBannerAndHints) {
 }
 
 TEST(Restart, EarlierEditionPrintsItsOwnTwoLines) {
-    freshWorld(LegacyEdition);
+    EarlierEdition earlier;
     LogCapture log;
     restartWorld();
     std::string text = log.take();
@@ -285,7 +285,6 @@ TEST(Restart, EarlierEditionPrintsItsOwnTwoLines) {
               std::string(Hyphens29) +
                   "Use the [File] menu to open a groups.csv file, then hit <Enter>\r\n"
                   "To Pause: Select the Main Window and hit <spacebar>\r\n");
-    freshWorld();
 }
 
 TEST(Restart, HintsAlone) {

@@ -36,10 +36,9 @@ TEST(Soak, DefaultGroups) {
 }
 
 TEST(Soak, DefaultGroupsEarlierEdition) {
-    freshWorld(LegacyEdition);
+    EarlierEdition earlier;
     loadDefaultGroups();
     soak(20000, 1);
-    freshWorld();
 }
 
 TEST(Soak, DenseRoadInEveryLane) {

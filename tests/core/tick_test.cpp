@@ -163,13 +163,22 @@ TEST(RunTick, ReportSecondsAreTruncatedToWholeSeconds) {
     EXPECT_EQ(std::strncmp(world.reportLine, ", 1, ", 5), 0) << world.reportLine;
 }
 
-TEST(RunTick, NewGroupsRebuildTheLines) {
+TEST(RunTick, NewGroupsRebuildTheLinesAndCloseThePeriod) {
     startWithDefaults();
+    world.run.running = 1;
+    for (int i = 0; i < 10; i++)
+        tick();
+    key(32);
     world.newGroupsPending = 1;
     markReportLine();
-    tick();
+    tick();  // paused after this one step
     EXPECT_EQ(world.newGroupsPending, 0);
     EXPECT_TRUE(reportLineBuilt());
+    EXPECT_STRNE(world.titleLine, "-1(A)");
+    int samples = 0;
+    for (int g = 0; g < MaxGroups; g++)
+        samples += world.groups[g].speedSamples;
+    EXPECT_EQ(samples, 50);  // the step after the rebuild only
 }
 
 TEST(RunTick, PlacementRestartsTheCountButNotTheRun) {
@@ -220,6 +229,7 @@ TEST(RunTick, ReportLinesGoToTheFileWhenAsked) {
 }
 
 TEST(RunTick, EarlierEditionStepsOncePerTick) {
+    EarlierEdition earlier;
     startWithDefaults(LegacyEdition);
     world.run.speedMultiplier = 8;
     world.run.stepTo = 3;
@@ -233,10 +243,10 @@ TEST(RunTick, EarlierEditionStepsOncePerTick) {
     tick();
     EXPECT_EQ(world.run.stepCount, 6);
     EXPECT_EQ(world.run.singleStep, 0);
-    freshWorld();
 }
 
 TEST(RunTick, EarlierEditionWritesTheReportHeaderForNewGroups) {
+    EarlierEdition earlier;
     startWithDefaults(LegacyEdition);
     std::string path = tempPath("legacy");
     std::snprintf(world.reportPath, sizeof world.reportPath, "%s", path.c_str());
@@ -255,7 +265,6 @@ TEST(RunTick, EarlierEditionWritesTheReportHeaderForNewGroups) {
         expected += *p == '\n' ? std::string("\r\n") : std::string(1, *p);
     EXPECT_EQ(readFile(path), expected);
     std::remove(path.c_str());
-    freshWorld();
 }
 
 // ----------------------------------------------------------------- RunKeys
@@ -311,7 +320,7 @@ TEST(RunKeys, OtherCharactersDoNothing) {
 }
 
 TEST(RunKeys, EarlierEditionKnowsOnlyEnterAndSpace) {
-    freshWorld(LegacyEdition);
+    EarlierEdition earlier;
     EXPECT_EQ(key(13), "Resuming\r\n");
     EXPECT_EQ(key(32), "Pausing... <Space> to single step, <Enter> to resume\r\n");
     EXPECT_EQ(world.run.running, 0);
@@ -319,7 +328,6 @@ TEST(RunKeys, EarlierEditionKnowsOnlyEnterAndSpace) {
     EXPECT_EQ(key('C'), "");
     EXPECT_EQ(key('c'), "");
     EXPECT_EQ(world.run.constructionZone, 0);
-    freshWorld();
 }
 
 }  // namespace

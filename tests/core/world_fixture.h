@@ -29,6 +29,14 @@ inline void freshWorld(const Edition& edition = CurrentEdition) {
     resetDefaults();
 }
 
+// For tests of the earlier edition: the current edition comes back when the
+// test ends, however it ends, so that no later test inherits it.
+class EarlierEdition {
+public:
+    EarlierEdition() { freshWorld(LegacyEdition); }
+    ~EarlierEdition() { freshWorld(); }
+};
+
 // A group that drives but never changes lanes; tests override what they probe.
 inline Group& calmGroup(int g, float desiredSpeed = 60, float acceleration = 10,
                         float followDistance = 54) {

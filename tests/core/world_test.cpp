@@ -81,11 +81,10 @@ TEST(WorldDefaults, NamesPolicies) {
 }
 
 TEST(WorldDefaults, EarlierEditionHasItsOwnVersionAndZoneSwitch) {
-    freshWorld(LegacyEdition);
+    EarlierEdition earlier;
     EXPECT_STREQ(world.title, "Ombrane 0.7");
     EXPECT_EQ(world.roadLength, 21120.0f);
     EXPECT_EQ(world.edition->hasConstructionZone, 0);
-    freshWorld();
 }
 
 TEST(DefaultGroups, FollowTheirFormulas) {
@@ -125,7 +124,7 @@ TEST(DefaultGroups, FollowTheirFormulas) {
 }
 
 TEST(DefaultGroups, EarlierEditionUsesShorterPolicyCycles) {
-    freshWorld(LegacyEdition);
+    EarlierEdition earlier;
     loadDefaultGroups();
     for (int i = 0; i < MaxGroups; i++) {
         SCOPED_TRACE(i);
@@ -133,7 +132,6 @@ TEST(DefaultGroups, EarlierEditionUsesShorterPolicyCycles) {
         EXPECT_EQ(world.groups[i].rightPolicy, 10 + i % 3);
         EXPECT_EQ(world.groups[i].desiredSpeed, float(20 + 10 * (i % 5)));
     }
-    freshWorld();
 }
 
 TEST(DefaultGroups, CarsToPlaceCountsNegativesToo) {
