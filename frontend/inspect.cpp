@@ -12,7 +12,11 @@ void storeClickPoint(unsigned position) {
     world.clickY = int((position >> 16) & 0xFFFF);
 }
 
-int isShiftClick(unsigned keyState) { return (keyState & 8) != 0; }
+// Bit 8 is the one the program has always tested for the group report (it
+// is MK_CONTROL); bit 4, MK_SHIFT, is what a Shift-click really sets. Both
+// ask for the group, so Shift-click works as the help says and Ctrl-click
+// keeps working as before.
+int isShiftClick(unsigned keyState) { return (keyState & (8 | 4)) != 0; }
 int isLeftButtonHeld(unsigned keyState) { return (keyState & 1) != 0; }
 
 // Row and lane of a client y, from the recorded lane lines; 0 when none.

@@ -8,7 +8,7 @@ enum { ReportSize = 1000 };
 
 // Stores the client point packed in a mouse message's position word.
 void storeClickPoint(unsigned position);
-int  isShiftClick(unsigned keyState);      // MK_SHIFT in the key-state word
+int  isShiftClick(unsigned keyState);      // group report wanted (Shift, or bit 8)
 int  isLeftButtonHeld(unsigned keyState);  // MK_LBUTTON
 
 // Car under the point (client pixels) by the lane lines of the last paint;

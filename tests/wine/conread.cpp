@@ -4,6 +4,9 @@
 // Attaches to the console of the first process with that image name and
 // writes every row up to the cursor, trailing blanks removed. A second file,
 // <output.txt>.info, gets the console's settings as "key value" lines.
+//   ombrane-conread --client <output.txt>
+// writes "left top width height" of the client area of the "Ombrane" window,
+// in screen coordinates.
 // Exit code 0 on success, 2 when the process is not found, 3 when its console
 // cannot be read.
 #include <windows.h>
@@ -29,9 +32,27 @@ static DWORD findProcess(const char* image) {
     return found;
 }
 
+static int writeClientArea(const char* path) {
+    HWND window = FindWindowA("Ombrane", nullptr);
+    if (!window)
+        return 2;
+    RECT client = {};
+    GetClientRect(window, &client);
+    POINT origin = {0, 0};
+    ClientToScreen(window, &origin);
+    std::FILE* out = std::fopen(path, "wb");
+    if (!out)
+        return 4;
+    std::fprintf(out, "%ld %ld %ld %ld\n", long(origin.x), long(origin.y), long(client.right), long(client.bottom));
+    std::fclose(out);
+    return 0;
+}
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     if (__argc < 3)
         return 1;
+    if (std::strcmp(__argv[1], "--client") == 0)
+        return writeClientArea(__argv[2]);
     DWORD pid = findProcess(__argv[1]);
     if (!pid)
         return 2;

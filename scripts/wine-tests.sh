@@ -1,0 +1,328 @@
+#!/bin/bash
+# Drives the real ombrane.exe under Wine as a person would: keys, clicks,
+# dialogs, the console text and the pixels on the screen. Also runs the
+# in-process GDI pixel tests and prints the paint time of a full road.
+#
+# Usage: scripts/wine-tests.sh [build-dir]     (default: build-win)
+# Works on a fresh Debian machine as root: missing packages are installed.
+# Prints one line per check and "N passed, M failed"; exits non-zero on any
+# failure.
+set -u
+
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=${1:-$ROOT/build-win}
+TEMPLATE=$BUILD/wineprefix
+PASSED=0
+FAILED=0
+
+log() { echo "# $*"; }
+pass() { echo "ok   - $1"; PASSED=$((PASSED + 1)); }
+fail() { echo "FAIL - $1"; FAILED=$((FAILED + 1)); }
+check() {
+    local name=$1
+    shift
+    if "$@"; then pass "$name"; else fail "$name"; fi
+}
+finish() {
+    echo "$PASSED passed, $FAILED failed"
+    [ "$FAILED" -eq 0 ] && [ "$PASSED" -gt 0 ]
+    exit $?
+}
+
+# --- packages ---------------------------------------------------------------
+install_missing() {
+    local wanted=() pair
+    for pair in x86_64-w64-mingw32-g++:g++-mingw-w64-x86-64 wine:wine \
+                Xvfb:xvfb xdotool:xdotool import:imagemagick xwininfo:x11-utils \
+                cmake:cmake ninja:ninja-build; do
+        command -v "${pair%%:*}" >/dev/null 2>&1 || wanted+=("${pair#*:}")
+    done
+    [ -x /usr/lib/wine/wine64 ] || command -v wine64 >/dev/null 2>&1 || wanted+=(wine64)
+    [ -f /usr/src/googletest/CMakeLists.txt ] || wanted+=(googletest)
+    [ ${#wanted[@]} -eq 0 ] && return 0
+    if [ "$(id -u)" != 0 ] || ! command -v apt-get >/dev/null 2>&1; then
+        echo "missing packages: ${wanted[*]} (install them, or run as root on Debian)"
+        return 1
+    fi
+    log "installing ${wanted[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    timeout 900 apt-get update -qq && timeout 1800 apt-get install -y -qq --no-install-recommends "${wanted[@]}" >/dev/null
+}
+install_missing || { fail "packages installed"; finish; }
+
+# --- build ------------------------------------------------------------------
+mkdir -p "$BUILD"
+if ! OMBRANE_BUILD_TESTS=1 timeout 1800 "$ROOT/scripts/build-windows.sh" "$BUILD" >"$BUILD/wine-build.log" 2>&1; then
+    tail -30 "$BUILD/wine-build.log"
+    fail "Windows build"
+    finish
+fi
+EXE=$BUILD/ombrane.exe
+CONREAD=$BUILD/ombrane-conread.exe
+GDITESTS=$BUILD/ombrane-gdi-tests.exe
+
+# --- display and Wine prefix --------------------------------------------------
+WORK=$(mktemp -d /tmp/ombrane-wine.XXXXXX)
+XVFB_PID=
+APP_PID=
+cleanup() {
+    [ -n "${WINEPREFIX:-}" ] && timeout 20 wineserver -k >/dev/null 2>&1
+    [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM
+
+Xvfb -displayfd 3 -screen 0 1600x1000x24 -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
+XVFB_PID=$!
+for _ in $(seq 50); do
+    [ -s "$WORK/display" ] && break
+    sleep 0.2
+done
+[ -s "$WORK/display" ] || { fail "Xvfb started"; finish; }
+export DISPLAY=:$(head -n1 "$WORK/display")
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
+
+# One initialised prefix is kept in the build tree; every run works on a copy.
+if [ ! -f "$TEMPLATE/.ombrane-ready" ]; then
+    log "initialising $TEMPLATE"
+    rm -rf "$TEMPLATE"
+    export WINEPREFIX=$TEMPLATE
+    timeout 300 wineboot -i >/dev/null 2>&1
+    # Without a window manager Wine must draw the frames and move the focus.
+    timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v UseTakeFocus /d N /f >/dev/null 2>&1
+    timeout 60 wineserver -w
+    touch "$TEMPLATE/.ombrane-ready"
+fi
+cp -a "$TEMPLATE" "$WORK/prefix"
+export WINEPREFIX=$WORK/prefix
+
+winpath() { echo "Z:${1//\//\\}"; }
+
+# --- in-process GDI tests -----------------------------------------------------
+timeout 300 wine "$GDITESTS" >"$WORK/gdi.log" 2>&1
+gdi_status=$?
+grep -E '^\[  (FAILED|PASSED) |^paint of' "$WORK/gdi.log" | sed 's/^/# /'
+check "GDI pixel tests at 1320x768 (memory DC)" test $gdi_status -eq 0
+
+# --- helpers for the running program --------------------------------------------
+MAIN=
+title() { xdotool getwindowname "$MAIN" 2>/dev/null; }
+step_of_title() { title | sed -n 's/.*#( *\(-\{0,1\}[0-9]*\)).*/\1/p'; }
+
+find_window() {    # pattern, seconds -> window id
+    local i
+    for i in $(seq $(($2 * 5))); do
+        local id
+        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1)
+        [ -n "$id" ] && { echo "$id"; return 0; }
+        sleep 0.2
+    done
+    return 1
+}
+
+window_appears() { find_window "$@" >/dev/null; }
+
+# screen.txt holds the console rows; joined.txt the same with the rows that
+# the 40-column console wrapped joined again, for messages longer than a row.
+dump_console() {
+    rm -f "$WORK/screen.txt"
+    timeout 30 wine "$CONREAD" ombrane.exe "$(winpath "$WORK/screen.txt")" >/dev/null 2>&1
+    [ -f "$WORK/screen.txt" ] || return 1
+    awk '{ printf "%s", $0; if (length($0) < 40) printf "\n" } END { printf "\n" }' \
+        "$WORK/screen.txt" >"$WORK/joined.txt"
+}
+
+console_has() {    # text, seconds
+    local i
+    for i in $(seq "${2:-10}"); do
+        dump_console && grep -qF -- "$1" "$WORK/joined.txt" && return 0
+        sleep 1
+    done
+    return 1
+}
+
+console_count() { dump_console >/dev/null; grep -cF -- "$1" "$WORK/joined.txt"; }
+
+# A click on the caption, right of the console that overlaps the main window's
+# left end: activates and raises it without inspecting a car.
+focus_main() {
+    xdotool mousemove --window "$MAIN" 700 8 click 1
+    sleep 0.4
+}
+
+keys() { focus_main; xdotool key --delay 80 "$@"; sleep 0.4; }
+
+title_matches() {  # extended regex, seconds
+    local i
+    for i in $(seq $(($2 * 4))); do
+        title | grep -qE -- "$1" && return 0
+        sleep 0.25
+    done
+    return 1
+}
+
+client_area() {
+    timeout 30 wine "$CONREAD" --client "$(winpath "$WORK/client.txt")" >/dev/null 2>&1
+    read -r CX CY CW CH <"$WORK/client.txt"
+}
+
+zone_pixels() {    # shaded construction-zone pixels on the screen
+    import -window root "$WORK/shot.png" 2>/dev/null
+    convert "$WORK/shot.png" -fill black +opaque 'rgb(208,208,0)' -fill white -opaque 'rgb(208,208,0)' \
+        -format '%[fx:int(mean*w*h+0.5)]' info: 2>/dev/null
+}
+
+# --- start-up ---------------------------------------------------------------
+cd "$BUILD" || exit 1
+timeout 600 wine "$EXE" >"$WORK/ombrane.out" 2>&1 &
+APP_PID=$!
+MAIN=$(find_window '^Ombrane 0\.8 - ' 30)
+check "main window appears with the run title" test -n "$MAIN"
+[ -n "$MAIN" ] || finish
+
+check "start-up console text" console_has "Placed 50 cars in 50 groups on roadway" 15
+expected_start=$'Ombrane traffic simulator 0.8\n-----------------------------\n\nSelect the Main Window then hit <Enter>\nUse File menu to open a groups.csv file\nTo Pause/Single Step: Use <spacebar>\n---------------------------------------'
+check "banner, hyphens, blank line and hints come first" test "$(head -n7 "$WORK/screen.txt")" = "$expected_start"
+check "console shaping succeeded (no failure lines)" test "$(grep -c 'failed \[code=' "$WORK/screen.txt")" = 0
+check "console is 40 x 1000, window 40 x 40" grep -qx 'buffer 40 1000' "$WORK/screen.txt.info"
+check "console window rectangle (0,0)-(39,39)" grep -qx 'window 0 0 39 39' "$WORK/screen.txt.info"
+check "console text is black on white (240)" grep -qx 'cellattribute 240' "$WORK/screen.txt.info"
+check "console title and place" bash -c "grep -qx 'title Ombrane Console' '$WORK/screen.txt.info' && grep -qx 'position 0 0' '$WORK/screen.txt.info'"
+check "title at start" title_matches '^Ombrane 0\.8 - Default       #\(           0\)0  x1   50 cars      ' 5
+
+# --- Enter, Space ---------------------------------------------------------------
+keys Return
+check "Enter logs Resuming" console_has "Resuming" 10
+check "Enter runs: the step count grows" title_matches '#\( +[1-9][0-9]*\)' 10
+check "title while running keeps its format" title_matches '^Ombrane 0\.8 - Default       #\( {0,11}[0-9]{1,12}\)0  x1   50 cars      ' 5
+keys space
+check "Space logs the pause line" console_has "Pausing... Use <Spacebar> or <Enter>" 10
+sleep 1
+paused=$(step_of_title)
+sleep 1.5
+check "paused: the step count stands still" test "$(step_of_title)" = "$paused"
+keys space
+sleep 1
+check "Space while paused advances exactly one step" test "$(step_of_title)" = "$((paused + 1))"
+
+# --- construction zone ------------------------------------------------------------
+check "no zone shading before C" test "$(zone_pixels)" = 0
+keys c
+check "C logs the zone line" console_has "Construction Zone--Fines doubled" 10
+sleep 0.5
+shaded=$(zone_pixels)
+client_area
+# The zone is the middle half of row 7: about (W/2) x (H/16) pixels less lines.
+expected_min=$((CW * CH / 40))
+check "C shades the zone (${shaded:-0} px, at least $expected_min)" test "${shaded:-0}" -ge "$expected_min"
+keys C
+check "second C logs the end of the roadwork" console_has "Roadwork Complete--Drive Safely" 10
+sleep 0.5
+check "zone shading gone again" test "$(zone_pixels)" = 0
+
+# --- Speed and Step To -------------------------------------------------------------
+keys ctrl+d
+dialog=$(find_window '^Enter Speed Multiplier$' 10)
+check "Ctrl+D opens the Speed dialog" test -n "$dialog"
+xdotool type --delay 60 "25"; xdotool key Return
+check "Speed 25 shows x25 in the title" title_matches '\)[0-9]+  x25   ' 10
+keys ctrl+d
+find_window '^Enter Speed Multiplier$' 10 >/dev/null && { xdotool type --delay 60 "0"; xdotool key Return; }
+check "Speed 0 becomes 1" title_matches '\)[0-9]+  x1   ' 10
+
+keys ctrl+t
+check "Ctrl+T opens the Step To dialog" window_appears '^Enter Step Number$' 10
+xdotool type --delay 60 "1,500"; xdotool key Return
+check "Step To 1,500 is taken as 1500 without a question" title_matches '\)1500  x1 ' 10
+check "no question for a comma" bash -c "! xdotool search --onlyvisible --name '^Do you mean\\?$' >/dev/null 2>&1"
+keys ctrl+t
+find_window '^Enter Step Number$' 10 >/dev/null && { xdotool type --delay 60 "15 km"; xdotool key Return; }
+check "15 km asks Do you mean?" window_appears '^Do you mean\?$' 10
+xdotool key Return
+check "OK in Do you mean? sets step 15" title_matches '\)15  x1 ' 10
+keys ctrl+t
+find_window '^Enter Step Number$' 10 >/dev/null && xdotool key Escape
+sleep 0.5
+check "Cancel leaves the step target" title_matches '\)15  x1 ' 5
+keys ctrl+t
+find_window '^Enter Step Number$' 10 >/dev/null && { xdotool type --delay 60 "0"; xdotool key Return; }
+check "Step To 0 clears the target" title_matches '\)0  x1 ' 10
+
+# --- help -------------------------------------------------------------------------
+keys F1
+check "F1 prints the help file" console_has "OMBRANE 0.8 - TRAFFIC ON A RING ROAD" 10
+check "help: a percent sign prints as itself" grep -qF "(100%" "$WORK/screen.txt"
+check "help: comment lines are skipped" bash -c "! grep -qF 'Ombrane help file' '$WORK/screen.txt'"
+check "help: no console line is longer than 40" test "$(awk '{ if (length($0) > 40) n++ } END { print n + 0 }' "$WORK/screen.txt")" = 0
+
+# --- opening a groups file ------------------------------------------------------------
+mkdir -p "$WORK/data"
+cp "$ROOT/tests/wine/two-groups.csv" "$WORK/data/two-groups.csv"
+keys ctrl+o
+check "Ctrl+O opens the file dialog" window_appears '^Open$' 15
+xdotool type --delay 40 "$(winpath "$WORK/data/two-groups.csv")"
+xdotool key Return
+check "the file is read" console_has "Read 2 groups from $(winpath "$WORK/data/two-groups.csv")" 15
+check "its cars are placed" console_has "Placed 20 cars in 2 groups on roadway" 10
+check "title names the groups file" title_matches '^Ombrane 0\.8 - two-groups\.csv       #\(           0\)0  x1   20 cars' 10
+
+# --- inspection (paused at step 0: car 0 stands at 0 ft in lane 0) ----------------------
+client_area
+car_x=$((CX + CW * 9 / 1320))
+car_y=$((CY + CH * 43 / 768))
+focus_main
+xdotool mousemove "$car_x" "$car_y" click 1
+check "a click on a car prints its report" console_has "CAR NUMBER 0 Group 0" 10
+check "the car report ends with the hyphen line" grep -qxF -- "-----------------------------------" "$WORK/screen.txt"
+focus_main
+xdotool mousemove "$car_x" "$car_y" keydown shift click 1 keyup shift
+check "a Shift-click prints the group report" console_has "GROUP NUMBER: 0" 10
+check "the group report names the colour" grep -qxF "color (Z)=Red" "$WORK/screen.txt"
+before=$(console_count "Car NOT_FOUND")
+focus_main
+xdotool mousemove $((CX + CW / 2)) $((CY + CH * 200 / 768)) click 1
+sleep 1
+check "a click beside the cars finds none" test "$(console_count "Car NOT_FOUND")" -gt "$before"
+
+# --- the report file grows while running ------------------------------------------------
+keys Return
+report="$WORK/data/two-groups.report.csv"
+sleep 1
+size1=$(stat -c %s "$report" 2>/dev/null || echo 0)
+check "the report file is started" test "$size1" -gt 0
+sleep 6
+size2=$(stat -c %s "$report" 2>/dev/null || echo 0)
+check "the report file grows every period ($size1 -> $size2 bytes)" test "$size2" -gt "$size1"
+
+# --- refused names ----------------------------------------------------------------------
+cp "$WORK/data/two-groups.csv" "$WORK/data/old.report.csv"
+keys ctrl+o
+if find_window '^Open$' 15 >/dev/null; then
+    xdotool type --delay 40 "$(winpath "$WORK/data/old.report.csv")"
+    xdotool key Return
+fi
+box=$(find_window '^Ombrane$' 10)
+check "a report file is refused with a warning box" test -n "$box"
+[ -n "$box" ] && xdotool key Return
+sleep 0.5
+
+# --- restart ------------------------------------------------------------------------------
+banners=$(console_count "Ombrane traffic simulator 0.8")
+keys ctrl+r
+check "Ctrl+R restarts with the default groups" title_matches '^Ombrane 0\.8 - Default       #\(           0\)[0-9]+  x1   50 cars' 10
+check "restart prints the banner again" test "$(console_count "Ombrane traffic simulator 0.8")" -gt "$banners"
+check "restart pauses the run" bash -c "s1=\$(xdotool getwindowname $MAIN); sleep 1.5; test \"\$s1\" = \"\$(xdotool getwindowname $MAIN)\""
+
+# --- exit ---------------------------------------------------------------------------------
+keys alt+f x
+for _ in $(seq 40); do
+    kill -0 "$APP_PID" 2>/dev/null || break
+    sleep 0.25
+done
+check "File > Exit ends the program" bash -c "! kill -0 $APP_PID 2>/dev/null"
+APP_PID=
+
+finish
