@@ -152,6 +152,12 @@ open_file() {      # Ctrl+O, then the path typed into the file dialog
     sleep 0.5
 }
 
+red_pixels() {     # pure red pixels on the screen: the cars of the first test group
+    import -window root "$WORK/shot.png" 2>/dev/null
+    convert "$WORK/shot.png" -fill black +opaque 'rgb(255,0,0)' -fill white -opaque 'rgb(255,0,0)' \
+        -format '%[fx:int(mean*w*h+0.5)]' info: 2>/dev/null
+}
+
 dismiss_box() {    # the "Ombrane" message box, if it is up: 0 when it was
     local box
     box=$(find_window '^Ombrane$' "${1:-10}") || return 1
@@ -206,9 +212,18 @@ check "Save without a groups file prints nothing" console_unchanged
 # --- a groups file, a run, Save -----------------------------------------------------------
 open_file "$WORK/data/two-groups.csv"
 check "the groups file is read" console_has "Placed 20 cars in 2 groups on roadway" 15
+sleep 0.5
+placed_red=$(red_pixels)
+check "placement draws the red cars (${placed_red:-0} px)" test "${placed_red:-0}" -gt 0
 keys Return
 check "Enter logs Resuming" console_has "Resuming" 10
 check "running: the step count grows" title_matches '#\( +[1-9][0-9]{1,}\)' 15
+# Each step paints a car white where it was before painting it where it is:
+# moving cars leave no trail, so the red area stays about the same.
+sleep 2
+moving_red=$(red_pixels)
+check "cars move without trails (${placed_red:-0} -> ${moving_red:-0} red px)" \
+    test "${moving_red:-0}" -gt 0 -a "${moving_red:-0}" -le $(( ${placed_red:-0} * 3 / 2 ))
 keys space
 check "Space logs the earlier edition's pause line" console_has "Pausing... <Space> to single step, <Enter> to resume" 10
 sleep 1
