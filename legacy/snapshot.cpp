@@ -359,13 +359,6 @@ int checkImage() {
 
 }  // namespace
 
-int snapshotOffset(int region) {
-    int offset = 0;
-    for (int i = 0; i < region && SnapshotRegions[i].location; i++)
-        offset += SnapshotRegions[i].size;
-    return offset;
-}
-
 int saveSnapshot(const char* path) {
     world.errorText[0] = 0;
     std::FILE* file = std::fopen(path, "wb");

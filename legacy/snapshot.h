@@ -24,9 +24,6 @@ struct SnapshotRegion {
 extern const SnapshotRegion SnapshotRegions[];
 enum { SnapshotRegionCount = 10 };  // header included, terminator not
 
-// File offset of a region of the table.
-int snapshotOffset(int region);
-
 // 1 on success; 0 with errorText set.
 int saveSnapshot(const char* path);
 

@@ -9,7 +9,6 @@
 #include "frontend/geometry.h"
 #include "frontend/inspect.h"
 #include "frontend/title.h"
-#include "legacy/front.h"
 
 using coretest::CarAt;
 using coretest::freshWorld;
@@ -103,8 +102,4 @@ TEST(LegacyHitTest, CarsChangingIntoTheLaneAreNotHitThere) {
     // The current edition finds it in both lanes.
     world.edition = &CurrentEdition;
     EXPECT_EQ(hitTestCar(105, lane2Y), 0);
-}
-
-TEST(LegacyHelp, TextOfTheMessageBox) {
-    EXPECT_STREQ(LegacyHelpText, "Help not yet implemented!");
 }

@@ -4,9 +4,11 @@
 # Usage: roundtrip.sh <ombrane-batch> <source-dir>
 set -euo pipefail
 batch=$1
-groups=$2/tests/legacy/roundtrip.csv
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# The earlier edition writes its report beside the groups file: use a copy.
+cp "$2/tests/legacy/roundtrip.csv" "$work/roundtrip.csv"
+groups=$work/roundtrip.csv
 cd "$work"
 
 "$batch" --legacy --steps 2000 --save a.omb --dump a.csv "$groups" > a.log

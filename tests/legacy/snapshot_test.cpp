@@ -96,6 +96,8 @@ void knownWorld() {
 
 std::string savedKnownWorld(const char* name) {
     knownWorld();
+    // Whatever lies behind the title's terminator must not reach the header.
+    std::memset(world.title + 12, 'x', sizeof world.title - 13);
     std::string path = tempPath(name);
     LogCapture log;
     EXPECT_EQ(saveSnapshot(path.c_str()), 1) << world.errorText;
@@ -135,20 +137,6 @@ void otherWorld() {
 }
 
 }  // namespace
-
-TEST(Snapshot, RegionTableGivesTheFileLayout) {
-    const int offsets[SnapshotRegionCount] = {0, 64, 68, 72, 76, 90076, 90080, 95080, 95084, 105084};
-    const int sizes[SnapshotRegionCount] = {64, 4, 4, 4, 90000, 4, 5000, 4, 10000, 4};
-    for (int r = 0; r < SnapshotRegionCount; r++) {
-        EXPECT_EQ(snapshotOffset(r), offsets[r]) << SnapshotRegions[r].name;
-        EXPECT_EQ(SnapshotRegions[r].size, sizes[r]) << SnapshotRegions[r].name;
-    }
-    EXPECT_EQ(SnapshotRegions[SnapshotRegionCount].location, nullptr);
-    EXPECT_EQ(SnapshotRegions[SnapshotRegionCount].size, 0);
-    EXPECT_EQ(snapshotOffset(SnapshotRegionCount), SnapshotSize);
-    EXPECT_EQ(SnapshotRegions[4].location, static_cast<void*>(world.cars));
-    EXPECT_EQ(SnapshotRegions[8].location, static_cast<void*>(world.order.slots));
-}
 
 TEST(Snapshot, SaveWritesEveryRegionLittleEndianAtItsOffset) {
     std::string path = savedKnownWorld("layout.omb");
@@ -190,18 +178,6 @@ TEST(Snapshot, SaveWritesEveryRegionLittleEndianAtItsOffset) {
     EXPECT_EQ(wordAt(b, 95088), 0u);
     EXPECT_EQ(wordAt(b, 95092), 2u);
     EXPECT_EQ(wordAt(b, 105084), 3u);
-}
-
-TEST(Snapshot, SaveHeaderIsTheTitleTextWhateverFollowsItInMemory) {
-    knownWorld();
-    std::memset(world.title + 12, 'x', sizeof world.title - 13);
-    std::string path = tempPath("header.omb");
-    LogCapture log;
-    ASSERT_EQ(saveSnapshot(path.c_str()), 1);
-    std::vector<unsigned char> b = readBytes(path);
-    ASSERT_EQ(b.size(), size_t(SnapshotSize));
-    for (int i = 11; i < 64; i++)
-        EXPECT_EQ(b[i], 0) << "header byte " << i;
 }
 
 TEST(Snapshot, FailedSaveIsReported) {
