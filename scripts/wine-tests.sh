@@ -169,6 +169,18 @@ client_area() {
     read -r CX CY CW CH <"$WORK/client.txt"
 }
 
+dialogs() {       # the visible dialog boxes and their controls
+    rm -f "$WORK/dialogs.txt"
+    timeout 30 wine "$CONREAD" --dialogs "$(winpath "$WORK/dialogs.txt")" >/dev/null 2>&1
+    cat "$WORK/dialogs.txt" 2>/dev/null
+}
+dialog_has() { dialogs | grep -qF -- "$1"; }
+
+pixel() {          # x y on the screen -> "r,g,b"
+    import -window root "$WORK/shot.png" 2>/dev/null
+    convert "$WORK/shot.png" -format "%[fx:int(255*p{$1,$2}.r+0.5)],%[fx:int(255*p{$1,$2}.g+0.5)],%[fx:int(255*p{$1,$2}.b+0.5)]" info: 2>/dev/null
+}
+
 zone_pixels() {    # shaded construction-zone pixels on the screen
     import -window root "$WORK/shot.png" 2>/dev/null
     convert "$WORK/shot.png" -fill black +opaque 'rgb(208,208,0)' -fill white -opaque 'rgb(208,208,0)' \
@@ -227,11 +239,18 @@ check "zone shading gone again" test "$(zone_pixels)" = 0
 keys ctrl+d
 dialog=$(find_window '^Enter Speed Multiplier$' 10)
 check "Ctrl+D opens the Speed dialog" test -n "$dialog"
+check "Speed dialog: label, field and buttons" bash -c "d=\$(cat); grep -qxF 'control|Static|&Speed:' <<<\"\$d\" && grep -qxF 'control|Edit|' <<<\"\$d\" && grep -qxF 'control|Button|OK' <<<\"\$d\" && grep -qxF 'control|Button|Cancel' <<<\"\$d\"" < <(dialogs)
 xdotool type --delay 60 "25"; xdotool key Return
 check "Speed 25 shows x25 in the title" title_matches '\)[0-9]+  x25   ' 10
 keys ctrl+d
 find_window '^Enter Speed Multiplier$' 10 >/dev/null && { xdotool type --delay 60 "0"; xdotool key Return; }
 check "Speed 0 becomes 1" title_matches '\)[0-9]+  x1   ' 10
+keys ctrl+d
+find_window '^Enter Speed Multiplier$' 10 >/dev/null && { xdotool type --delay 40 "12345678901234567890"; xdotool key Return; }
+check "the field takes 14 characters, 13 are read, the value is capped" title_matches '\)[0-9]+  x2147483647   ' 10
+keys ctrl+d
+find_window '^Enter Speed Multiplier$' 10 >/dev/null && { xdotool type --delay 60 "1"; xdotool key Return; }
+title_matches '\)[0-9]+  x1   ' 10 || fail "Speed back to 1"
 
 keys ctrl+t
 check "Ctrl+T opens the Step To dialog" window_appears '^Enter Step Number$' 10
@@ -241,6 +260,7 @@ check "no question for a comma" bash -c "! xdotool search --onlyvisible --name '
 keys ctrl+t
 find_window '^Enter Step Number$' 10 >/dev/null && { xdotool type --delay 60 "15 km"; xdotool key Return; }
 check "15 km asks Do you mean?" window_appears '^Do you mean\?$' 10
+check "the question shows the digits 15" dialog_has "control|Static|15"
 xdotool key Return
 check "OK in Do you mean? sets step 15" title_matches '\)15  x1 ' 10
 keys ctrl+t
@@ -250,6 +270,29 @@ check "Cancel leaves the step target" title_matches '\)15  x1 ' 5
 keys ctrl+t
 find_window '^Enter Step Number$' 10 >/dev/null && { xdotool type --delay 60 "0"; xdotool key Return; }
 check "Step To 0 clears the target" title_matches '\)0  x1 ' 10
+
+# --- About box and the drag dots ----------------------------------------------------
+keys alt+h a
+sleep 1
+about=$(dialogs)
+check "About box shows name, version and author line" bash -c "grep -qxF 'control|Static|Ombrane Version 0.8' <<<\"\$0\" && grep -qxF 'control|Static|Ombrane traffic simulator 0.8' <<<\"\$0\" && grep -qxF 'control|Static|Ombrane' <<<\"\$0\"" "$about"
+xdotool key Escape
+sleep 0.5
+check "Escape does not close the About box" dialog_has "control|Static|Ombrane Version 0.8"
+xdotool key Return
+sleep 0.5
+check "OK closes the About box" bash -c "! grep -qF 'Ombrane Version 0.8' <<<\"\$0\"" "$(dialogs)"
+
+client_area
+focus_main
+drag_y=$((CY + CH * 486 / 768))
+xdotool mousemove $((CX + 400)) "$drag_y" mousedown 1
+for x in 420 440 460 480 500; do xdotool mousemove $((CX + x)) "$drag_y"; sleep 0.05; done
+sleep 0.3
+check "dragging leaves black dots" test "$(pixel $((CX + 460)) "$drag_y")" = "0,0,0"
+xdotool mouseup 1
+sleep 0.5
+check "releasing the button repaints them away" test "$(pixel $((CX + 460)) "$drag_y")" = "255,255,255"
 
 # --- help -------------------------------------------------------------------------
 keys F1
@@ -306,6 +349,7 @@ if find_window '^Open$' 15 >/dev/null; then
 fi
 box=$(find_window '^Ombrane$' 10)
 check "a report file is refused with a warning box" test -n "$box"
+check "the warning names the file" dialog_has "old.report.csv looks like a report-file"
 [ -n "$box" ] && xdotool key Return
 sleep 0.5
 

@@ -7,6 +7,9 @@
 //   ombrane-conread --client <output.txt>
 // writes "left top width height" of the client area of the "Ombrane" window,
 // in screen coordinates.
+//   ombrane-conread --dialogs <output.txt>
+// writes every visible dialog box as "dialog|<caption>" followed by one
+// "control|<class>|<text>" line per control.
 // Exit code 0 on success, 2 when the process is not found, 3 when its console
 // cannot be read.
 #include <windows.h>
@@ -48,11 +51,42 @@ static int writeClientArea(const char* path) {
     return 0;
 }
 
+static BOOL CALLBACK writeControl(HWND control, LPARAM file) {
+    char name[64] = "", text[512] = "";
+    GetClassNameA(control, name, sizeof name);
+    GetWindowTextA(control, text, sizeof text);
+    std::fprintf(reinterpret_cast<std::FILE*>(file), "control|%s|%s\n", name, text);
+    return TRUE;
+}
+
+static BOOL CALLBACK writeDialog(HWND window, LPARAM file) {
+    char name[64] = "";
+    GetClassNameA(window, name, sizeof name);
+    if (!IsWindowVisible(window) || std::strcmp(name, "#32770") != 0)
+        return TRUE;
+    char caption[512] = "";
+    GetWindowTextA(window, caption, sizeof caption);
+    std::fprintf(reinterpret_cast<std::FILE*>(file), "dialog|%s\n", caption);
+    EnumChildWindows(window, writeControl, file);
+    return TRUE;
+}
+
+static int writeDialogs(const char* path) {
+    std::FILE* out = std::fopen(path, "wb");
+    if (!out)
+        return 4;
+    EnumWindows(writeDialog, reinterpret_cast<LPARAM>(out));
+    std::fclose(out);
+    return 0;
+}
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     if (__argc < 3)
         return 1;
     if (std::strcmp(__argv[1], "--client") == 0)
         return writeClientArea(__argv[2]);
+    if (std::strcmp(__argv[1], "--dialogs") == 0)
+        return writeDialogs(__argv[2]);
     DWORD pid = findProcess(__argv[1]);
     if (!pid)
         return 2;
