@@ -263,7 +263,7 @@ TEST(Neighbours, IndexedSearchMatchesWalkInDenseLanes) {
     }
     ASSERT_EQ(world.carTotal, 1200);
     invalidateLaneIndex();
-    compareSearchesWhileRunning(2500);
+    compareSearchesWhileRunning(longRun(2500));
     EXPECT_TRUE(ringConsistent());
 }
 

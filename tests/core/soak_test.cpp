@@ -53,7 +53,7 @@ TEST(Soak, DenseRoadInEveryLane) {
             group.laneCount[lane] = 117 + (g == 0);
     }
     world.run.constructionZone = 1;
-    soak(50000, 100);
+    soak(longRun(50000), 100);
     EXPECT_EQ(world.carTotal, 2344);
 }
 

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
-#include <set>
 #include <unistd.h>
 
 #include "files/report.h"

@@ -19,6 +19,23 @@
 
 namespace coretest {
 
+// Long runs are cut short under the sanitizers, which slow a step down by
+// some forty times; their faults show in the first thousands of steps.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool Instrumented = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool Instrumented = true;
+#else
+constexpr bool Instrumented = false;
+#endif
+#else
+constexpr bool Instrumented = false;
+#endif
+
+// Steps for a long run: all of them natively, a tenth under the sanitizers.
+constexpr int longRun(int steps) { return Instrumented ? steps / 10 : steps; }
+
 // The state of a freshly started process, then the chosen edition's defaults.
 inline void freshWorld(const Edition& edition = CurrentEdition) {
     std::memset(static_cast<void*>(&world), 0, sizeof world);

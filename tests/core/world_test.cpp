@@ -9,24 +9,6 @@ namespace {
 // A copy of the world, static because the record is large.
 SimWorld before;
 
-TEST(WorldDefaults, SetsTheRoadwayConstants) {
-    freshWorld();
-    EXPECT_STREQ(world.title, "Ombrane 0.8");
-    EXPECT_EQ(world.roadLength, 21120.0f);
-    EXPECT_EQ(world.rowLength, 1320.0f);
-    EXPECT_EQ(world.rowCount, 16);
-    EXPECT_EQ(world.laneWidth, 12.0f);
-    EXPECT_EQ(world.carLength, 18.0f);
-    EXPECT_EQ(world.stepsPerSecond, 16);
-    EXPECT_EQ(world.reportPeriod, 80);
-    EXPECT_EQ(world.placementSpacing, 36.0f);
-    EXPECT_EQ(world.viewWidth, 1320.0f);
-    EXPECT_EQ(world.viewHeight, 768.0f);
-    // The zone's bounds are products of the row length, rounded to float.
-    EXPECT_EQ(float(7.25 * world.rowLength), 9570.0f);
-    EXPECT_EQ(float(7.75 * world.rowLength), 10230.0f);
-}
-
 TEST(WorldDefaults, TouchesNothingButItsOwnFields) {
     // Fill every byte with a pattern; afterwards only the listed fields may
     // differ from it.
