@@ -353,6 +353,15 @@ check "the warning names the file" dialog_has "old.report.csv looks like a repor
 [ -n "$box" ] && xdotool key Return
 sleep 0.5
 
+# --- a character the console cannot show ---------------------------------------------------
+cp "$ROOT/tests/wine/odd-colour.csv" "$WORK/data/odd-colour.csv"
+keys ctrl+o
+if find_window '^Open$' 15 >/dev/null; then
+    xdotool type --delay 40 "$(winpath "$WORK/data/odd-colour.csv")"
+    xdotool key Return
+fi
+check "an unknown colour is logged, unprintable bytes as ?" console_has ">> Color Name R?d is unknown.  Using Black" 15
+
 # --- restart ------------------------------------------------------------------------------
 banners=$(console_count "Ombrane traffic simulator 0.8")
 keys ctrl+r

@@ -11,8 +11,15 @@
 HANDLE consoleOutput = INVALID_HANDLE_VALUE;
 HWND   consoleWindow;
 
+// The program's texts (file names from the dialogs, groups-file and help
+// contents) are in the ANSI code page; the console shows its own code page.
+// Going through UTF-16 turns every character the console cannot show into
+// "?" instead of into some other glyph.
+static char text[8192];
+static wchar_t wide[8192];
+static char shown[4 * 8192];
+
 int ConsoleLog(const char* format, ...) {
-    char text[8192];
     va_list args;
     va_start(args, format);
     int length = std::vsnprintf(text, sizeof text, format, args);
@@ -21,11 +28,21 @@ int ConsoleLog(const char* format, ...) {
         return length;
     if (length >= int(sizeof text))
         length = int(sizeof text) - 1;
-    // The console converts to its own code page and shows "?" for what it
-    // cannot; a handle that is not a console gets the bytes unchanged.
     DWORD written = 0;
-    if (!WriteConsoleA(consoleOutput, text, DWORD(length), &written, nullptr))
+    DWORD mode = 0;
+    if (!GetConsoleMode(consoleOutput, &mode)) {
         WriteFile(consoleOutput, text, DWORD(length), &written, nullptr);
+        return length;
+    }
+    UINT page = GetConsoleOutputCP();
+    int characters = MultiByteToWideChar(CP_ACP, 0, text, length, wide, int(sizeof wide / sizeof wide[0]));
+    // UTF-8 can show everything and takes no replacement character.
+    int bytes = WideCharToMultiByte(page, 0, wide, characters, shown, int(sizeof shown),
+                                    page == CP_UTF8 ? nullptr : "?", nullptr);
+    if (bytes > 0 || length == 0)
+        WriteConsoleA(consoleOutput, shown, DWORD(bytes), &written, nullptr);
+    else
+        WriteConsoleA(consoleOutput, text, DWORD(length), &written, nullptr);
     return length;
 }
 

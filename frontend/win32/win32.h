@@ -16,7 +16,9 @@ ATOM RegisterMainClass(HINSTANCE instance, WNDPROC procedure, HBRUSH background)
 void SetUpConsole();            // allocate, colour, clear, size, title, place
 int  RunMessageLoop(HWND window, HACCEL accelerators);
 
-// Painting
+// Painting (paint.cpp). Nothing else in this library refers to it: a
+// program that draws in its own way defines DrawCar itself, and then this
+// painting is not linked into it.
 void FillBox(HDC dc, COLORREF colour, int left, int top, int right, int bottom);
 void DrawStroke(HDC dc, int x1, int y1, int x2, int y2, int width, int style, COLORREF colour);
 void DrawRoad(HDC dc);
