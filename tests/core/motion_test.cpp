@@ -101,6 +101,17 @@ TEST(MotionStep, StoppedCarAtBumperContactStartsWithoutMoving) {
     EXPECT_EQ(world.cars[0].position, 1000.0f);
 }
 
+TEST(MotionStep, OverlappingCarStopsAndNeverBacksUp) {
+    freshWorld();
+    calmGroup(0, 60, 10, 54);
+    putCars({{1000, 0, 0, 30}, {1010, 0, 0, 0}});
+    EXPECT_EQ(freeGap(gapsOf(0)), 0.0f);
+    stepCar(0);
+    EXPECT_EQ(world.cars[0].speed, 0.0f);
+    EXPECT_EQ(world.cars[0].delay, 16);
+    EXPECT_EQ(world.cars[0].position, 1000.0f);
+}
+
 TEST(MotionStep, ZeroFollowDistanceOnlyCutsTheAdvance) {
     freshWorld();
     calmGroup(0, 60, 10, 0);

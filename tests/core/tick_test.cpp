@@ -149,6 +149,12 @@ TEST(RunTick, ReportPointsFollowTheMultiplier) {
     EXPECT_EQ(reportSteps(3, 600), (std::vector<int>{0, 240, 480}));
 }
 
+TEST(RunTick, NegativeReportPeriodCountsLikeItsSize) {
+    startWithDefaults();
+    world.reportPeriod = -80;
+    EXPECT_EQ(reportSteps(1, 200), (std::vector<int>{0, 80, 160}));
+}
+
 TEST(RunTick, ReportPeriodZeroBuildsNoReportLines) {
     startWithDefaults();
     world.reportPeriod = 0;
