@@ -41,8 +41,8 @@ command -v ninja >/dev/null 2>&1 && generator="-G Ninja"
 if ! { cmake -S "$ROOT" -B "$BUILD" $generator -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" \
            -DCMAKE_BUILD_TYPE=Release &&
        cmake --build "$BUILD" -j "${JOBS:-2}" --target ombrane-legacy ombrane-conread; } \
-       >"$BUILD.wine-legacy-build.log" 2>&1; then
-    tail -30 "$BUILD.wine-legacy-build.log"
+       >"$BUILD/wine-legacy-build.log" 2>&1; then
+    tail -30 "$BUILD/wine-legacy-build.log"
     fail "Windows build of ombrane-legacy.exe"
     finish
 fi
