@@ -30,7 +30,18 @@ void clientArea(int width, int height) {
 
 }  // namespace
 
-TEST(LegacyTitle, ShowsTheTickTimePerSimulatedSecond) {
+// Every test of the earlier edition hands the current edition back when it ends.
+class LegacyTitle : public ::testing::Test {
+    coretest::EarlierEdition edition_;
+};
+class LegacyGeometry : public ::testing::Test {
+    coretest::EarlierEdition edition_;
+};
+class LegacyHitTest : public ::testing::Test {
+    coretest::EarlierEdition edition_;
+};
+
+TEST_F(LegacyTitle, ShowsTheTickTimePerSimulatedSecond) {
     freshWorld(LegacyEdition);
     world.run.stepCount = 1234;
     world.carTotal = 350;
@@ -46,7 +57,7 @@ TEST(LegacyTitle, ShowsTheTickTimePerSimulatedSecond) {
     EXPECT_EQ(titleNow(), "Ombrane 0.7 - city.csv       #(        1234)       350 cars = [   0ms]/sec     55.0 [0]=60.1");
 }
 
-TEST(LegacyGeometry, PixelConversionsTruncate) {
+TEST_F(LegacyGeometry, PixelConversionsTruncate) {
     freshWorld(LegacyEdition);
     coretest::calmGroup(0);
     coretest::putCars({CarAt{0, 0}, CarAt{1320, 0}, CarAt{100, 3, 0, 50, 2, 0}});
@@ -70,7 +81,7 @@ TEST(LegacyGeometry, PixelConversionsTruncate) {
     EXPECT_EQ(third.marker.present, 0) << "no lane-change marker in this edition";
 }
 
-TEST(LegacyGeometry, RowEdgesAreOnePixelAndLinesTruncate) {
+TEST_F(LegacyGeometry, RowEdgesAreOnePixelAndLinesTruncate) {
     freshWorld(LegacyEdition);
     world.clientWidth = 1000;
     world.clientHeight = 500;
@@ -88,7 +99,7 @@ TEST(LegacyGeometry, RowEdgesAreOnePixelAndLinesTruncate) {
     EXPECT_EQ(world.laneLines[1][1].y, 39);
 }
 
-TEST(LegacyHitTest, CarsChangingIntoTheLaneAreNotHitThere) {
+TEST_F(LegacyHitTest, CarsChangingIntoTheLaneAreNotHitThere) {
     freshWorld(LegacyEdition);
     coretest::calmGroup(0);
     // Lane 1 moving left into lane 2, at 100 ft in row 0.

@@ -43,7 +43,21 @@ void paintedLaneLines() {
 
 }  // namespace
 
-TEST(LegacyCarReport, CarWithNeighboursInEveryDirection) {
+// Every test of the earlier edition hands the current edition back when it ends.
+class LegacyCarReport : public ::testing::Test {
+    coretest::EarlierEdition edition_;
+};
+class LegacyDividerRepair : public ::testing::Test {
+    coretest::EarlierEdition edition_;
+};
+class LegacyDragTable : public ::testing::Test {
+    coretest::EarlierEdition edition_;
+};
+class LegacySaveCommand : public ::testing::Test {
+    coretest::EarlierEdition edition_;
+};
+
+TEST_F(LegacyCarReport, CarWithNeighboursInEveryDirection) {
     freshWorld(LegacyEdition);
     coretest::calmGroup(0);
     coretest::putCars({
@@ -63,7 +77,7 @@ TEST(LegacyCarReport, CarWithNeighboursInEveryDirection) {
               "---------------------------------------------------------------\r\n");
 }
 
-TEST(LegacyCarReport, LoneCarChangingLanes) {
+TEST_F(LegacyCarReport, LoneCarChangingLanes) {
     freshWorld(LegacyEdition);
     coretest::calmGroup(3);
     coretest::putCars({CarAt{21000.25f, 0, 3, 12.5f, 2, -4.75f}});
@@ -75,7 +89,7 @@ TEST(LegacyCarReport, LoneCarChangingLanes) {
               "---------------------------------------------------------------\r\n");
 }
 
-TEST(LegacyCarReport, NoCar) {
+TEST_F(LegacyCarReport, NoCar) {
     freshWorld(LegacyEdition);
     coretest::calmGroup(0);
     coretest::putCars({CarAt{100}});
@@ -84,7 +98,7 @@ TEST(LegacyCarReport, NoCar) {
     EXPECT_EQ(reportOf(1), notFound) << "a slot not in use is no car";
 }
 
-TEST(LegacyDividerRepair, CarPastTheDividerRepairsItOnce) {
+TEST_F(LegacyDividerRepair, CarPastTheDividerRepairsItOnce) {
     freshWorld(LegacyEdition);
     paintedLaneLines();
     coretest::calmGroup(0);
@@ -104,7 +118,7 @@ TEST(LegacyDividerRepair, CarPastTheDividerRepairsItOnce) {
     EXPECT_EQ(line.y, 24);
 }
 
-TEST(LegacyDividerRepair, CarNotYetOverTheDivider) {
+TEST_F(LegacyDividerRepair, CarNotYetOverTheDivider) {
     freshWorld(LegacyEdition);
     paintedLaneLines();
     coretest::calmGroup(0);
@@ -122,7 +136,7 @@ TEST(LegacyDividerRepair, CarNotYetOverTheDivider) {
     EXPECT_EQ(dividerToRepair(0, &line), 0);
 }
 
-TEST(LegacyDividerRepair, LinesAtTheEdgesOfTheTable) {
+TEST_F(LegacyDividerRepair, LinesAtTheEdgesOfTheTable) {
     freshWorld(LegacyEdition);
     paintedLaneLines();
     coretest::calmGroup(0);
@@ -145,7 +159,7 @@ TEST(LegacyDividerRepair, LinesAtTheEdgesOfTheTable) {
     EXPECT_EQ(line.y, 0);
 }
 
-TEST(LegacyDragTable, KeepsTheFirstThousandPointsThenRefuses) {
+TEST_F(LegacyDragTable, KeepsTheFirstThousandPointsThenRefuses) {
     int before = dragPointCount();
     ASSERT_LE(before, DragPointCapacity);
     int recorded = 0;
@@ -162,7 +176,7 @@ TEST(LegacyDragTable, KeepsTheFirstThousandPointsThenRefuses) {
     EXPECT_EQ(dragPoint(DragPointCapacity).x, -1);
 }
 
-TEST(LegacySaveCommand, WithoutGroupsFileDoesNothing) {
+TEST_F(LegacySaveCommand, WithoutGroupsFileDoesNothing) {
     freshWorld(LegacyEdition);
     world.reportToFile = 1;
     world.run.stepCount = 77;
@@ -176,7 +190,7 @@ TEST(LegacySaveCommand, WithoutGroupsFileDoesNothing) {
     EXPECT_EQ(fileSize(expected), -1);
 }
 
-TEST(LegacySaveCommand, WritesTheSnapshotNamedAfterGroupsFileStepAndVersion) {
+TEST_F(LegacySaveCommand, WritesTheSnapshotNamedAfterGroupsFileStepAndVersion) {
     freshWorld(LegacyEdition);
     std::string folder = ::testing::TempDir();
     std::string groups = folder + "city.csv";
@@ -193,7 +207,7 @@ TEST(LegacySaveCommand, WritesTheSnapshotNamedAfterGroupsFileStepAndVersion) {
     EXPECT_EQ(world.reportToFile, 0);
 }
 
-TEST(LegacySaveCommand, FailureIsLogged) {
+TEST_F(LegacySaveCommand, FailureIsLogged) {
     freshWorld(LegacyEdition);
     std::string groups = ::testing::TempDir() + "gone/city.csv";
     std::snprintf(world.groupsPath, sizeof world.groupsPath, "%s", groups.c_str());

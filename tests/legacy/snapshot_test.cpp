@@ -138,7 +138,12 @@ void otherWorld() {
 
 }  // namespace
 
-TEST(Snapshot, SaveWritesEveryRegionLittleEndianAtItsOffset) {
+// Every test of the earlier edition hands the current edition back when it ends.
+class Snapshot : public ::testing::Test {
+    coretest::EarlierEdition edition_;
+};
+
+TEST_F(Snapshot, SaveWritesEveryRegionLittleEndianAtItsOffset) {
     std::string path = savedKnownWorld("layout.omb");
     std::vector<unsigned char> b = readBytes(path);
     ASSERT_EQ(b.size(), size_t(SnapshotSize));
@@ -180,7 +185,7 @@ TEST(Snapshot, SaveWritesEveryRegionLittleEndianAtItsOffset) {
     EXPECT_EQ(wordAt(b, 105084), 3u);
 }
 
-TEST(Snapshot, FailedSaveIsReported) {
+TEST_F(Snapshot, FailedSaveIsReported) {
     knownWorld();
     std::string missing = ::testing::TempDir() + "no/such/folder/x.omb";
     LogCapture log;
@@ -201,7 +206,7 @@ TEST(Snapshot, FailedSaveIsReported) {
     }
 }
 
-TEST(Snapshot, RestoreRefusesFilesThatAreNotSaveFiles) {
+TEST_F(Snapshot, RestoreRefusesFilesThatAreNotSaveFiles) {
     std::string saved = savedKnownWorld("foreign.omxxb");
     std::vector<unsigned char> good = readBytes(saved);
     otherWorld();
@@ -237,7 +242,7 @@ TEST(Snapshot, RestoreRefusesFilesThatAreNotSaveFiles) {
     EXPECT_EQ(refusedRestore(path), path + " is not a Ombrane 0.7 save-file");
 }
 
-TEST(Snapshot, RestoreRefusesShortAndLongFiles) {
+TEST_F(Snapshot, RestoreRefusesShortAndLongFiles) {
     std::vector<unsigned char> good = readBytes(savedKnownWorld("size.omxxb"));
     otherWorld();
     std::string path = tempPath("size.omxxb");
@@ -254,7 +259,7 @@ TEST(Snapshot, RestoreRefusesShortAndLongFiles) {
     }
 }
 
-TEST(Snapshot, RestoreRefusesEveryDamagedImageWithoutTouchingTheWorld) {
+TEST_F(Snapshot, RestoreRefusesEveryDamagedImageWithoutTouchingTheWorld) {
     const std::vector<unsigned char> good = readBytes(savedKnownWorld("damage.omxxb"));
     const float nan = std::nanf("");
     const float inf = INFINITY;
@@ -323,7 +328,7 @@ TEST(Snapshot, RestoreRefusesEveryDamagedImageWithoutTouchingTheWorld) {
     EXPECT_EQ(restoreSnapshot(path.c_str()), 1) << world.errorText;
 }
 
-TEST(Snapshot, RestoreReplacesTheSavedRegionsAndNothingElse) {
+TEST_F(Snapshot, RestoreReplacesTheSavedRegionsAndNothingElse) {
     std::string path = savedKnownWorld("restore.omxxb");
     knownWorld();
     std::vector<unsigned char> saved = worldBytes();
@@ -361,7 +366,7 @@ TEST(Snapshot, RestoreReplacesTheSavedRegionsAndNothingElse) {
 
 // Saves part-way through a run, restores into another world, and continues:
 // every car, group and ring entry must match the run that went straight on.
-TEST(Snapshot, RestoredRunContinuesLikeTheUninterruptedRun) {
+TEST_F(Snapshot, RestoredRunContinuesLikeTheUninterruptedRun) {
     auto startRun = [] {
         freshWorld(LegacyEdition);
         LogCapture quiet;
