@@ -26,9 +26,11 @@ add_executable(ombrane WIN32
 target_include_directories(ombrane PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/resources)
 target_link_libraries(ombrane PRIVATE ${OMBRANE_WIN32_LIBS})
 # The Help command prints the help file from the program's own folder.
-add_custom_command(TARGET ombrane POST_BUILD
-  COMMAND ${CMAKE_COMMAND} -E copy_if_different
-          ${CMAKE_SOURCE_DIR}/helpfile.txt $<TARGET_FILE_DIR:ombrane>/helpfile.txt)
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/helpfile.txt
+  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/helpfile.txt ${CMAKE_BINARY_DIR}/helpfile.txt
+  DEPENDS ${CMAKE_SOURCE_DIR}/helpfile.txt)
+add_custom_target(ombrane-helpfile DEPENDS ${CMAKE_BINARY_DIR}/helpfile.txt)
+add_dependencies(ombrane ombrane-helpfile)
 
 # Test-only Windows programs, run under Wine by scripts/wine-tests.sh:
 # the console reader and the in-process GDI tests.

@@ -134,16 +134,13 @@ TEST_F(Inspect, CarReportNeighboursAndGaps) {
     EXPECT_NE(carReport(0).find(" CL=R "), std::string::npos);
 }
 
-TEST_F(Inspect, NoCarReportsNotFound) {
+TEST_F(Inspect, NoCarReportsNotFoundWithTheHyphenLine) {
     EXPECT_EQ(carReport(-1), "Car NOT_FOUND\r\n");
     EXPECT_EQ(groupReport(-1), "Car NOT_FOUND\r\n");
     EXPECT_EQ(carReport(MaxCars), "Car NOT_FOUND\r\n");
     putCars({{0, 0}});
     world.cars[0].group = 77;
     EXPECT_EQ(groupReport(0), "Car NOT_FOUND\r\n");
-}
-
-TEST_F(Inspect, ReportsAreLoggedWithTheHyphenLine) {
     LogCapture log;
     reportCar(-1);
     reportGroup(-1);

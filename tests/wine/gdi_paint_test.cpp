@@ -84,17 +84,6 @@ TEST_F(GdiPaint, CarFillsItsRoundedBoxAndNothingAround) {
     EXPECT_NE(at(5, 47), Red);
 }
 
-TEST_F(GdiPaint, CarPastTheRowEndStartsTheNextRowAndLastRowIsCut) {
-    addCar(1320, 0);
-    addCar(21119, 3);
-    paint();
-    // Row 1, lane 0: 48 ft lower than row 0.
-    EXPECT_EQ(at(0, 88), Red);
-    // Row 15, lane 3: x 1319 is the last column; nothing wraps to row 0.
-    EXPECT_EQ(at(1319, 15 * 48 + 4), Red);
-    EXPECT_NE(at(0, 4), Red);
-}
-
 TEST_F(GdiPaint, LaneLinesSolidAtRowEdgesDottedBetween) {
     paint();
     for (int y = 0; y <= 768; y += 12) {
@@ -151,25 +140,6 @@ TEST_F(GdiPaint, LaneChangeMarkerIsYellowWithBlackRim) {
     EXPECT_EQ(yellow, 0);
 }
 
-TEST_F(GdiPaint, NullContextDrawsNothing) {
-    addCar(0, 0);
-    DrawCar(nullptr, 0, int(Red));
-    DrawCar(target, -1, int(Red));
-    DrawCar(target, MaxCars, int(Red));
-    SUCCEED();
-}
-
-TEST_F(GdiPaint, ResizedWindowRescales) {
-    world.clientWidth = 660;
-    world.clientHeight = 384;
-    addCar(0, 0);
-    paint();
-    EXPECT_EQ(at(0, 20), Red);
-    EXPECT_EQ(at(8, 22), Red);
-    EXPECT_NE(at(9, 20), Red);
-    EXPECT_EQ(world.laneLines[1][0].y, 24);
-}
-
 // Not an assertion: prints how long one paint of a full road takes, for the
 // README.
 TEST_F(GdiPaint, DenseWorldPaintTime) {
@@ -181,15 +151,25 @@ TEST_F(GdiPaint, DenseWorldPaintTime) {
     }
     world.carTotal = placeAllCars(nullptr);
     ASSERT_EQ(world.carTotal, 2344);
-    const int paints = 50;
-    LARGE_INTEGER frequency, start, end;
+    // Several batches: on a shared machine the best batch is the figure
+    // least disturbed by other work.
+    const int batches = 5, paints = 40;
+    LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&start);
-    for (int i = 0; i < paints; i++)
-        paint();
-    QueryPerformanceCounter(&end);
-    double ms = double(end.QuadPart - start.QuadPart) * 1000.0 / double(frequency.QuadPart) / paints;
-    std::printf("paint of %d cars at 1320x768: %.2f ms per paint (%d paints)\n", world.carTotal, ms, paints);
+    double best = 1e9, total = 0;
+    for (int b = 0; b < batches; b++) {
+        LARGE_INTEGER start, end;
+        QueryPerformanceCounter(&start);
+        for (int i = 0; i < paints; i++)
+            paint();
+        QueryPerformanceCounter(&end);
+        double ms = double(end.QuadPart - start.QuadPart) * 1000.0 / double(frequency.QuadPart) / paints;
+        total += ms;
+        if (ms < best)
+            best = ms;
+    }
+    std::printf("paint of %d cars at 1320x768: %.2f ms per paint (best batch), %.2f ms mean of %d paints\n",
+                world.carTotal, best, total / batches, batches * paints);
 }
 
 }  // namespace
