@@ -342,6 +342,9 @@ sleep 6
 size2=$(stat -c %s "$report" 2>/dev/null || echo 0)
 check "the report file grows every period ($size1 -> $size2 bytes)" test "$size2" -gt "$size1"
 
+keys ctrl+n
+check "Ctrl+N forgets the file name in the title" title_matches '^Ombrane 0\.8 - Default       #\( +[0-9]+\)0  x1   20 cars' 10
+
 # --- refused names ----------------------------------------------------------------------
 cp "$WORK/data/two-groups.csv" "$WORK/data/old.report.csv"
 keys ctrl+o
@@ -370,6 +373,12 @@ keys ctrl+r
 check "Ctrl+R restarts with the default groups" title_matches '^Ombrane 0\.8 - Default       #\(           0\)[0-9]+  x1   50 cars' 10
 check "restart prints the banner again" test "$(console_count "Ombrane traffic simulator 0.8")" -gt "$banners"
 check "restart pauses the run" bash -c "s1=\$(xdotool getwindowname $MAIN); sleep 1.5; test \"\$s1\" = \"\$(xdotool getwindowname $MAIN)\""
+
+keys ctrl+s
+check "Ctrl+S shows the save name without a file" window_appears '^Ombrane$' 10
+check "the save name is formed from Default.csv" dialog_has "control|Static|SAVE to Default.0(0.8).omb coming soon"
+xdotool key Return
+sleep 0.5
 
 # --- exit ---------------------------------------------------------------------------------
 keys alt+f x

@@ -113,11 +113,10 @@ void CommandOpen(HWND window) {
 }
 
 void CommandSave(HWND) {
+    // A name that does not fit has already been reported.
     const char* name = saveFileName();
-    if (!name) {
-        ConsoleLog("The error was %s\r\n", world.errorText);
+    if (!name)
         return;
-    }
     ShowFileMessage("SAVE to %s coming soon", name);
 }
 
