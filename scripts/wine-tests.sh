@@ -85,6 +85,9 @@ export DISPLAY=:$(head -n1 "$WORK/display")
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
 
 # One initialised prefix is kept in the build tree; every run works on a copy.
+# The lock keeps a second test script from copying it while it is being made.
+exec 9>"$BUILD/wineprefix.lock"
+flock -w 600 9 || { fail "Wine prefix lock"; finish; }
 if [ ! -f "$TEMPLATE/.ombrane-ready" ]; then
     log "initialising $TEMPLATE"
     rm -rf "$TEMPLATE"
@@ -97,6 +100,7 @@ if [ ! -f "$TEMPLATE/.ombrane-ready" ]; then
     touch "$TEMPLATE/.ombrane-ready"
 fi
 cp -a "$TEMPLATE" "$WORK/prefix"
+flock -u 9
 export WINEPREFIX=$WORK/prefix
 
 winpath() { echo "Z:${1//\//\\}"; }
