@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -29,6 +30,11 @@ protected:
         world.groupRowsRead = world.carCountsRead = 0;
         world.rememberedColourName = nullptr;
         world.run.stepCount = 0;
+        // Other suites in this binary may leave any cars behind; a snapshot
+        // taken here must describe a world that can be restored.
+        std::memset(world.cars, 0, sizeof world.cars);
+        std::memset(&world.order, 0, sizeof world.order);
+        world.carTotal = 0;
         const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
         folder = std::filesystem::temp_directory_path() /
                  (std::string("ombrane-") + info->test_suite_name() + "-" + info->name() + "-" +
