@@ -21,7 +21,7 @@ const char Usage[] =
     "                     [--dump FILE] [--save FILE] [--restore FILE] [GROUPS.csv]\n"
     "  --legacy        run the earlier edition (0.7)\n"
     "  --steps N       steps to simulate (default 4800, five simulated minutes);\n"
-    "                  0 runs one tick without starting: placement and title only\n"
+    "                  0 runs the ticks without starting: placement and title only\n"
     "  --multiplier M  steps per tick, M >= 1 (current edition only)\n"
     "  --zone          switch the construction zone on (current edition only)\n"
     "  --dump FILE     write every car's state as CSV after the run\n"
@@ -100,7 +100,8 @@ const char* fileNameOf(const char* path) {
     return name;
 }
 
-// As the main window's creation does it.
+// As the main window's creation does it, followed by the timer's first tick,
+// which places the built-in groups' cars before anyone can open a file.
 void startUp(const Options& o) {
     chooseEdition(o.legacy ? LegacyEdition : CurrentEdition);
     resetDefaults();
@@ -108,11 +109,13 @@ void startUp(const Options& o) {
     if (o.legacy)
         ConsoleLog("\r\n");
     ShowBanner();
+    runTick();
 }
 
 void run(const Options& o) {
     if (o.steps == 0) {
-        runTick();
+        if (o.groupsPath || o.restorePath)
+            runTick();
         return;
     }
     handleRunKey(13);
