@@ -235,6 +235,7 @@ client_area
 # The zone is the middle half of row 7: about (W/2) x (H/16) pixels less lines.
 expected_min=$((CW * CH / 40))
 check "C shades the zone (${shaded:-0} px, at least $expected_min)" test "${shaded:-0}" -ge "$expected_min"
+check "the lane lines cross the zone" test "${shaded:-0}" -lt $(((CW / 2) * (CH / 16)))
 keys C
 check "second C logs the end of the roadwork" console_has "Roadwork Complete--Drive Safely" 10
 sleep 0.5
