@@ -3,7 +3,11 @@
 # current X display; without one it runs inside a virtual display (Xvfb),
 # whose number is printed so that a viewer can be attached.
 # As root on Debian, missing packages are installed first.
+# Usage: scripts/run.sh [--legacy]    (--legacy starts the earlier edition, 0.7)
 set -eu
+
+program=ombrane.exe
+[ "${1:-}" = "--legacy" ] && program=ombrane-legacy.exe
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${OMBRANE_WIN_BUILD:-$ROOT/build-win}
@@ -58,4 +62,4 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 
 cd "$BUILD"
-wine ./ombrane.exe
+wine "./$program"
