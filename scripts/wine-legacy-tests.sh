@@ -12,23 +12,7 @@ set -u
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${1:-$ROOT/build-win}
-TEMPLATE=$BUILD/wineprefix
-PASSED=0
-FAILED=0
-
-log() { echo "# $*"; }
-pass() { echo "ok   - $1"; PASSED=$((PASSED + 1)); }
-fail() { echo "FAIL - $1"; FAILED=$((FAILED + 1)); }
-check() {
-    local name=$1
-    shift
-    if "$@"; then pass "$name"; else fail "$name"; fi
-}
-finish() {
-    echo "$PASSED passed, $FAILED failed"
-    [ "$FAILED" -eq 0 ] && [ "$PASSED" -gt 0 ]
-    exit $?
-}
+. "$ROOT/scripts/wine-harness.sh"
 
 for tool in x86_64-w64-mingw32-g++ wine Xvfb xdotool cmake; do
     command -v "$tool" >/dev/null 2>&1 || { echo "missing $tool (scripts/install-deps.sh installs it)"; fail "tools present"; finish; }
@@ -47,102 +31,18 @@ if ! { cmake -S "$ROOT" -B "$BUILD" $generator -DCMAKE_TOOLCHAIN_FILE="$ROOT/cma
     finish
 fi
 EXE=$BUILD/ombrane-legacy.exe
-CONREAD=$BUILD/ombrane-conread.exe
 
-# --- display and Wine prefix --------------------------------------------------
-WORK=$(mktemp -d /tmp/ombrane-wine-legacy.XXXXXX)
-XVFB_PID=
-APP_PID=
-cleanup() {
-    [ -n "${WINEPREFIX:-}" ] && timeout 20 wineserver -k >/dev/null 2>&1
-    [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null
-    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
-    rm -rf "$WORK"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM
-
-Xvfb -displayfd 3 -screen 0 1600x1000x24 -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
-XVFB_PID=$!
-for _ in $(seq 50); do
-    [ -s "$WORK/display" ] && break
-    sleep 0.2
-done
-[ -s "$WORK/display" ] || { fail "Xvfb started"; finish; }
-export DISPLAY=:$(head -n1 "$WORK/display")
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
-
-# The same prepared prefix as the current edition's tests; each run uses a copy.
-if [ ! -f "$TEMPLATE/.ombrane-ready" ]; then
-    log "initialising $TEMPLATE"
-    rm -rf "$TEMPLATE"
-    export WINEPREFIX=$TEMPLATE
-    timeout 300 wineboot -i >/dev/null 2>&1
-    # Without a window manager Wine must draw the frames and move the focus.
-    timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-    timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v UseTakeFocus /d N /f >/dev/null 2>&1
-    timeout 60 wineserver -w
-    touch "$TEMPLATE/.ombrane-ready"
-fi
-cp -a "$TEMPLATE" "$WORK/prefix"
-export WINEPREFIX=$WORK/prefix
-
-winpath() { echo "Z:${1//\//\\}"; }
+start_display_and_prefix ombrane-wine-legacy
 
 # --- helpers for the running program --------------------------------------------
-MAIN=
-title() { xdotool getwindowname "$MAIN" 2>/dev/null; }
-step_of_title() { title | sed -n 's/.*#( *\(-\{0,1\}[0-9]*\)).*/\1/p'; }
-
-find_window() {    # pattern, seconds -> window id
-    local i id
-    for i in $(seq $(($2 * 5))); do
-        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1)
-        [ -n "$id" ] && { echo "$id"; return 0; }
-        sleep 0.2
-    done
-    return 1
-}
-
-no_window() {      # pattern, seconds: none appears in that time
-    ! find_window "$1" "$2" >/dev/null
-}
-
-dump_console() {
-    rm -f "$WORK/screen.txt"
-    timeout 30 wine "$CONREAD" ombrane-legacy.exe "$(winpath "$WORK/screen.txt")" >/dev/null 2>&1
-    [ -f "$WORK/screen.txt" ]
-}
-
-console_has() {    # text, seconds; the console wraps long lines, so rows are joined
-    local i
-    for i in $(seq "${2:-10}"); do
-        dump_console && tr -d '\n' <"$WORK/screen.txt" | grep -qF -- "$1" && return 0
-        sleep 1
-    done
-    return 1
-}
+CAPTION_CLICK_X=300
+# The console keeps Wine's width, which the rows do not tell.
+CONSOLE_COLUMNS=0
 
 console_unchanged() {  # the console text still equals the saved copy
     dump_console && cmp -s "$WORK/screen.txt" "$WORK/before.txt"
 }
 remember_console() { dump_console; cp "$WORK/screen.txt" "$WORK/before.txt"; }
-
-focus_main() {     # a click on the caption: activates without inspecting a car
-    xdotool mousemove --window "$MAIN" 300 8 click 1
-    sleep 0.4
-}
-
-keys() { focus_main; xdotool key --delay 80 "$@"; sleep 0.4; }
-
-title_matches() {  # extended regex, seconds
-    local i
-    for i in $(seq $(($2 * 4))); do
-        title | grep -qE -- "$1" && return 0
-        sleep 0.25
-    done
-    return 1
-}
 
 open_file() {      # Ctrl+O, then the path typed into the file dialog
     keys ctrl+o
@@ -169,12 +69,7 @@ dismiss_box() {    # the "Ombrane" message box, if it is up: 0 when it was
 # --- start-up ---------------------------------------------------------------
 mkdir -p "$WORK/data" "$WORK/run"
 cp "$ROOT/tests/wine/two-groups.csv" "$WORK/data/two-groups.csv"
-cd "$WORK/run" || exit 1
-timeout 600 wine "$EXE" >"$WORK/legacy.out" 2>&1 &
-APP_PID=$!
-MAIN=$(find_window '^Ombrane 0\.7 - ' 30)
-check "main window appears with the earlier edition's title" test -n "$MAIN"
-[ -n "$MAIN" ] || finish
+start_program "$WORK/run" '^Ombrane 0\.7 - ' "main window appears with the earlier edition's title"
 
 check "start-up console text" console_has "Placed 50 cars in 50 groups on roadway" 15
 expected_start=$'\nOmbrane traffic simulator 0.7\n-----------------------------\n\nUse the [File] menu to open a groups.csv file, then hit <Enter>\nTo Pause: Select the Main Window and hit <spacebar>'
@@ -277,11 +172,7 @@ check "a Shift-click gives no group report" bash -c "! grep -qF 'GROUP NUMBER' '
 keys ctrl+r
 check "Ctrl+R restarts with the default groups" title_matches '^Ombrane 0\.7 - Default       #\(           0\)       50 cars' 10
 keys alt+f x
-for _ in $(seq 40); do
-    kill -0 "$APP_PID" 2>/dev/null || break
-    sleep 0.25
-done
-check "File > Exit ends the program" bash -c "! kill -0 $APP_PID 2>/dev/null"
+check "File > Exit ends the program" program_ends 10
 APP_PID=
 
 finish

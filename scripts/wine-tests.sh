@@ -11,23 +11,7 @@ set -u
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${1:-$ROOT/build-win}
-TEMPLATE=$BUILD/wineprefix
-PASSED=0
-FAILED=0
-
-log() { echo "# $*"; }
-pass() { echo "ok   - $1"; PASSED=$((PASSED + 1)); }
-fail() { echo "FAIL - $1"; FAILED=$((FAILED + 1)); }
-check() {
-    local name=$1
-    shift
-    if "$@"; then pass "$name"; else fail "$name"; fi
-}
-finish() {
-    echo "$PASSED passed, $FAILED failed"
-    [ "$FAILED" -eq 0 ] && [ "$PASSED" -gt 0 ]
-    exit $?
-}
+. "$ROOT/scripts/wine-harness.sh"
 
 # --- packages ---------------------------------------------------------------
 install_missing() {
@@ -58,52 +42,9 @@ if ! OMBRANE_BUILD_TESTS=1 timeout 1800 "$ROOT/scripts/build-windows.sh" "$BUILD
     finish
 fi
 EXE=$BUILD/ombrane.exe
-CONREAD=$BUILD/ombrane-conread.exe
 GDITESTS=$BUILD/ombrane-gdi-tests.exe
 
-# --- display and Wine prefix --------------------------------------------------
-WORK=$(mktemp -d /tmp/ombrane-wine.XXXXXX)
-XVFB_PID=
-APP_PID=
-cleanup() {
-    [ -n "${WINEPREFIX:-}" ] && timeout 20 wineserver -k >/dev/null 2>&1
-    [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null
-    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
-    rm -rf "$WORK"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM
-
-Xvfb -displayfd 3 -screen 0 1600x1000x24 -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
-XVFB_PID=$!
-for _ in $(seq 50); do
-    [ -s "$WORK/display" ] && break
-    sleep 0.2
-done
-[ -s "$WORK/display" ] || { fail "Xvfb started"; finish; }
-export DISPLAY=:$(head -n1 "$WORK/display")
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
-
-# One initialised prefix is kept in the build tree; every run works on a copy.
-# The lock keeps a second test script from copying it while it is being made.
-exec 9>"$BUILD/wineprefix.lock"
-flock -w 600 9 || { fail "Wine prefix lock"; finish; }
-if [ ! -f "$TEMPLATE/.ombrane-ready" ]; then
-    log "initialising $TEMPLATE"
-    rm -rf "$TEMPLATE"
-    export WINEPREFIX=$TEMPLATE
-    timeout 300 wineboot -i >/dev/null 2>&1
-    # Without a window manager Wine must draw the frames and move the focus.
-    timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-    timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v UseTakeFocus /d N /f >/dev/null 2>&1
-    timeout 60 wineserver -w
-    touch "$TEMPLATE/.ombrane-ready"
-fi
-cp -a "$TEMPLATE" "$WORK/prefix"
-flock -u 9
-export WINEPREFIX=$WORK/prefix
-
-winpath() { echo "Z:${1//\//\\}"; }
+start_display_and_prefix ombrane-wine
 
 # --- in-process GDI tests -----------------------------------------------------
 timeout 300 wine "$GDITESTS" >"$WORK/gdi.log" 2>&1
@@ -112,61 +53,13 @@ grep -E '^\[  (FAILED|PASSED) |^paint of' "$WORK/gdi.log" | sed 's/^/# /'
 check "GDI pixel tests at 1320x768 (memory DC)" test $gdi_status -eq 0
 
 # --- helpers for the running program --------------------------------------------
-MAIN=
-title() { xdotool getwindowname "$MAIN" 2>/dev/null; }
-step_of_title() { title | sed -n 's/.*#( *\(-\{0,1\}[0-9]*\)).*/\1/p'; }
-
-find_window() {    # pattern, seconds -> window id
-    local i
-    for i in $(seq $(($2 * 5))); do
-        local id
-        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1)
-        [ -n "$id" ] && { echo "$id"; return 0; }
-        sleep 0.2
-    done
-    return 1
-}
-
-window_appears() { find_window "$@" >/dev/null; }
-
-# screen.txt holds the console rows; joined.txt the same with the rows that
-# the 40-column console wrapped joined again, for messages longer than a row.
-dump_console() {
-    rm -f "$WORK/screen.txt"
-    timeout 30 wine "$CONREAD" ombrane.exe "$(winpath "$WORK/screen.txt")" >/dev/null 2>&1
-    [ -f "$WORK/screen.txt" ] || return 1
-    awk '{ printf "%s", $0; if (length($0) < 40) printf "\n" } END { printf "\n" }' \
-        "$WORK/screen.txt" >"$WORK/joined.txt"
-}
-
-console_has() {    # text, seconds
-    local i
-    for i in $(seq "${2:-10}"); do
-        dump_console && grep -qF -- "$1" "$WORK/joined.txt" && return 0
-        sleep 1
-    done
-    return 1
-}
+# The console overlaps the main window's left end; the caption is clicked
+# right of it.
+CAPTION_CLICK_X=700
+# The program shapes its console to 40 columns.
+CONSOLE_COLUMNS=40
 
 console_count() { dump_console >/dev/null; grep -cF -- "$1" "$WORK/joined.txt"; }
-
-# A click on the caption, right of the console that overlaps the main window's
-# left end: activates and raises it without inspecting a car.
-focus_main() {
-    xdotool mousemove --window "$MAIN" 700 8 click 1
-    sleep 0.4
-}
-
-keys() { focus_main; xdotool key --delay 80 "$@"; sleep 0.4; }
-
-title_matches() {  # extended regex, seconds
-    local i
-    for i in $(seq $(($2 * 4))); do
-        title | grep -qE -- "$1" && return 0
-        sleep 0.25
-    done
-    return 1
-}
 
 client_area() {
     timeout 30 wine "$CONREAD" --client "$(winpath "$WORK/client.txt")" >/dev/null 2>&1
@@ -192,12 +85,7 @@ zone_pixels() {    # shaded construction-zone pixels on the screen
 }
 
 # --- start-up ---------------------------------------------------------------
-cd "$BUILD" || exit 1
-timeout 600 wine "$EXE" >"$WORK/ombrane.out" 2>&1 &
-APP_PID=$!
-MAIN=$(find_window '^Ombrane 0\.8 - ' 30)
-check "main window appears with the run title" test -n "$MAIN"
-[ -n "$MAIN" ] || finish
+start_program "$BUILD" '^Ombrane 0\.8 - ' "main window appears with the run title"
 
 check "start-up console text" console_has "Placed 50 cars in 50 groups on roadway" 15
 expected_start=$'Ombrane traffic simulator 0.8\n-----------------------------\n\nSelect the Main Window then hit <Enter>\nUse File menu to open a groups.csv file\nTo Pause/Single Step: Use <spacebar>\n---------------------------------------'
@@ -387,11 +275,7 @@ sleep 0.5
 
 # --- exit ---------------------------------------------------------------------------------
 keys alt+f x
-for _ in $(seq 40); do
-    kill -0 "$APP_PID" 2>/dev/null || break
-    sleep 0.25
-done
-check "File > Exit ends the program" bash -c "! kill -0 $APP_PID 2>/dev/null"
+check "File > Exit ends the program" program_ends 10
 APP_PID=
 
 finish

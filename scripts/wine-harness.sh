@@ -1,0 +1,149 @@
+# shellcheck shell=bash
+# Shared by the Wine end-to-end scripts, which source it after setting ROOT
+# and BUILD. They set EXE (the program under test) after their build, and
+# CAPTION_CLICK_X and CONSOLE_COLUMNS before they drive the program.
+
+PASSED=0
+FAILED=0
+CONREAD=$BUILD/ombrane-conread.exe
+
+log() { echo "# $*"; }
+pass() { echo "ok   - $1"; PASSED=$((PASSED + 1)); }
+fail() { echo "FAIL - $1"; FAILED=$((FAILED + 1)); }
+check() {
+    local name=$1
+    shift
+    if "$@"; then pass "$name"; else fail "$name"; fi
+}
+finish() {
+    echo "$PASSED passed, $FAILED failed"
+    [ "$FAILED" -eq 0 ] && [ "$PASSED" -gt 0 ]
+    exit $?
+}
+
+# --- display and Wine prefix --------------------------------------------------
+XVFB_PID=
+APP_PID=
+cleanup() {
+    [ -n "${WINEPREFIX:-}" ] && timeout 20 wineserver -k >/dev/null 2>&1
+    [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
+    rm -rf "$WORK"
+}
+
+start_display_and_prefix() {    # name of the work folder under /tmp
+    WORK=$(mktemp -d "/tmp/$1.XXXXXX")
+    trap cleanup EXIT
+    trap 'exit 1' INT TERM
+
+    Xvfb -displayfd 3 -screen 0 1600x1000x24 -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
+    XVFB_PID=$!
+    for _ in $(seq 50); do
+        [ -s "$WORK/display" ] && break
+        sleep 0.2
+    done
+    [ -s "$WORK/display" ] || { fail "Xvfb started"; finish; }
+    export DISPLAY=:$(head -n1 "$WORK/display")
+    export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
+
+    # One initialised prefix is kept in the build tree; every run works on a
+    # copy. The lock keeps another script from copying it while it is made.
+    local template=$BUILD/wineprefix
+    exec 9>"$BUILD/wineprefix.lock"
+    flock -w 600 9 || { fail "Wine prefix lock"; finish; }
+    if [ ! -f "$template/.ombrane-ready" ]; then
+        log "initialising $template"
+        rm -rf "$template"
+        export WINEPREFIX=$template
+        timeout 300 wineboot -i >/dev/null 2>&1
+        # Without a window manager Wine must draw the frames and move the focus.
+        timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+        timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v UseTakeFocus /d N /f >/dev/null 2>&1
+        timeout 60 wineserver -w
+        touch "$template/.ombrane-ready"
+    fi
+    cp -a "$template" "$WORK/prefix"
+    flock -u 9
+    export WINEPREFIX=$WORK/prefix
+}
+
+winpath() { echo "Z:${1//\//\\}"; }
+
+# --- helpers for the running program --------------------------------------------
+MAIN=
+title() { xdotool getwindowname "$MAIN" 2>/dev/null; }
+step_of_title() { title | sed -n 's/.*#( *\(-\{0,1\}[0-9]*\)).*/\1/p'; }
+
+title_matches() {  # extended regex, seconds
+    local i
+    for i in $(seq $(($2 * 4))); do
+        title | grep -qE -- "$1" && return 0
+        sleep 0.25
+    done
+    return 1
+}
+
+find_window() {    # pattern, seconds -> window id
+    local i id
+    for i in $(seq $(($2 * 5))); do
+        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1)
+        [ -n "$id" ] && { echo "$id"; return 0; }
+        sleep 0.2
+    done
+    return 1
+}
+
+window_appears() { find_window "$@" >/dev/null; }
+
+no_window() {      # pattern, seconds: none appears in that time
+    ! find_window "$1" "$2" >/dev/null
+}
+
+# screen.txt holds the console rows; joined.txt the same with the rows that
+# the console wrapped joined again, for messages longer than a row. A row as
+# wide as CONSOLE_COLUMNS was wrapped; 0, for a console whose width the
+# program leaves to Wine, joins every row into one line.
+dump_console() {
+    rm -f "$WORK/screen.txt"
+    timeout 30 wine "$CONREAD" "$(basename "$EXE")" "$(winpath "$WORK/screen.txt")" >/dev/null 2>&1
+    [ -f "$WORK/screen.txt" ] || return 1
+    awk -v cols="$CONSOLE_COLUMNS" '{ printf "%s", $0; if (length($0) < cols) printf "\n" } END { printf "\n" }' \
+        "$WORK/screen.txt" >"$WORK/joined.txt"
+}
+
+console_has() {    # text, seconds
+    local i
+    for i in $(seq "${2:-10}"); do
+        dump_console && grep -qF -- "$1" "$WORK/joined.txt" && return 0
+        sleep 1
+    done
+    return 1
+}
+
+# The program runs in the background so that the script can drive it; its
+# window must show up before anything else can be checked.
+start_program() {  # folder to run in, title pattern, name of the check
+    cd "$1" || exit 1
+    timeout 600 wine "$EXE" >"$WORK/$(basename "$EXE" .exe).out" 2>&1 &
+    APP_PID=$!
+    MAIN=$(find_window "$2" 30)
+    check "$3" test -n "$MAIN"
+    [ -n "$MAIN" ] || finish
+}
+
+# A click on the caption activates and raises the main window without
+# inspecting a car.
+focus_main() {
+    xdotool mousemove --window "$MAIN" "$CAPTION_CLICK_X" 8 click 1
+    sleep 0.4
+}
+
+keys() { focus_main; xdotool key --delay 80 "$@"; sleep 0.4; }
+
+program_ends() {   # seconds
+    for _ in $(seq $(($1 * 4))); do
+        kill -0 "$APP_PID" 2>/dev/null || break
+        sleep 0.25
+    done
+    ! kill -0 "$APP_PID" 2>/dev/null
+}
