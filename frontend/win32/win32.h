@@ -16,6 +16,15 @@ ATOM RegisterMainClass(HINSTANCE instance, WNDPROC procedure, HBRUSH background)
 void SetUpConsole();            // allocate, colour, clear, size, title, place
 int  RunMessageLoop(HWND window, HACCEL accelerators);
 
+// Main-window messages both programs handle alike (messages.cpp)
+void OnSize(HWND window, UINT state, int width, int height);
+void OnTimer(HWND window, UINT id);
+void OnChar(HWND window, TCHAR character, int repeat);
+void OnLButtonUp(HWND window, int x, int y, UINT keyFlags);
+void OnClose(HWND window);
+void OnDestroy(HWND window);
+BOOL OnQueryEndSession(HWND window);
+
 // Painting (paint.cpp). Nothing else in this library refers to it: a
 // program that draws in its own way defines DrawCar itself, and then this
 // painting is not linked into it.

@@ -25,14 +25,7 @@ static BOOL OnCreate(HWND window, LPCREATESTRUCT create) {
     return TRUE;
 }
 
-static void OnSize(HWND, UINT, int width, int height) {
-    world.clientWidth = width & 0xFFFF;
-    world.clientHeight = height & 0xFFFF;
-}
-
 static void OnPaint(HWND window) { PaintAll(window); }
-static void OnTimer(HWND, UINT) { runTick(); }
-static void OnChar(HWND, TCHAR character, int) { handleRunKey((unsigned char)character); }
 
 static void OnCommand(HWND window, int id, HWND control, UINT code) {
     switch (id) {
@@ -64,11 +57,6 @@ static void OnMouseMove(HWND window, int x, int y, UINT keyFlags) {
     ReleaseDC(window, dc);
 }
 
-static void OnLButtonUp(HWND window, int, int, UINT) { InvalidateRect(window, nullptr, FALSE); }
-static void OnClose(HWND window) { DestroyWindow(window); }
-static void OnDestroy(HWND) { PostQuitMessage(0); }
-// The simulation does not agree to end the Windows session.
-static BOOL OnQueryEndSession(HWND) { return FALSE; }
 
 static LRESULT CALLBACK LegacyWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
