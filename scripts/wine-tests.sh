@@ -99,9 +99,13 @@ check "start-up console text" console_has "Placed 50 cars in 50 groups on roadwa
 expected_start=$'Ombrane traffic simulator 0.8\n-----------------------------\n\nSelect the Main Window then hit <Enter>\nUse File menu to open a groups.csv file\nTo Pause/Single Step: Use <spacebar>\n---------------------------------------'
 check "banner, hyphens, blank line and hints come first" test "$(head -n7 "$WORK/screen.txt")" = "$expected_start"
 check "console shaping succeeded (no failure lines)" test "$(grep -c 'failed \[code=' "$WORK/screen.txt")" = 0
+# Moving the console with a size read before the host had resized it once
+# undid the shaping on a loaded machine (80 columns again).
 check "console is 40 x 1000, window 40 x 40" grep -qx 'buffer 40 1000' "$WORK/screen.txt.info"
 # Wine's console sometimes rounds the height of its window up by a row.
 check "console window rectangle (0,0)-(39,39)" grep -qxE 'window 0 0 39 (39|40)' "$WORK/screen.txt.info"
+grep -qx 'buffer 40 1000' "$WORK/screen.txt.info" && grep -qxE 'window 0 0 39 (39|40)' "$WORK/screen.txt.info" ||
+    sed 's/^/#   console /' "$WORK/screen.txt.info"
 check "console text is black on white (240)" grep -qx 'cellattribute 240' "$WORK/screen.txt.info"
 check "console title and place" bash -c "grep -qx 'title Ombrane Console' '$WORK/screen.txt.info' && grep -qx 'position 0 0' '$WORK/screen.txt.info'"
 check "title at start" title_matches '^Ombrane 0\.8 - Default       #\(           0\)0  x1   50 cars      ' 5

@@ -69,8 +69,11 @@ void SetUpConsole() {
         ConsoleLog("SetConsoleScreenBufferSize() failed [code=%d]\r\n", int(GetLastError()));
 
     SetConsoleTitleA("Ombrane Console");
-    RECT place = {};
-    GetWindowRect(consoleWindow, &place);
-    MoveWindow(consoleWindow, 0, 0, place.right - place.left, place.bottom - place.top, TRUE);
+    // The console host resizes its window to the new shape in its own time.
+    // A size read here may still be the old 80 by 25 one, and moving the
+    // window with it would make the host widen the buffer back to 80
+    // columns; so the window is moved without touching its size.
+    SetWindowPos(consoleWindow, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RedrawWindow(consoleWindow, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
     BringWindowToTop(consoleWindow);
 }
