@@ -95,6 +95,18 @@ find_window() {    # pattern, seconds -> window id
 
 window_appears() { find_window "$@" >/dev/null; }
 
+# A loaded machine may take a while to show what a key or click did; a state
+# that must come is waited for, not slept for.
+eventually() {     # seconds, command...
+    local i tries=$(($1 * 4))
+    shift
+    for i in $(seq "$tries"); do
+        "$@" && return 0
+        sleep 0.25
+    done
+    return 1
+}
+
 no_window() {      # pattern, seconds: none appears in that time
     ! find_window "$1" "$2" >/dev/null
 }

@@ -107,9 +107,9 @@ check "Save without a groups file prints nothing" console_unchanged
 # --- a groups file, a run, Save -----------------------------------------------------------
 open_file "$WORK/data/two-groups.csv"
 check "the groups file is read" console_has "Placed 20 cars in 2 groups on roadway" 15
-sleep 0.5
-placed_red=$(red_pixels)
-check "placement draws the red cars (${placed_red:-0} px)" test "${placed_red:-0}" -gt 0
+red_drawn() { placed_red=$(red_pixels); test "${placed_red:-0}" -gt 0; }
+check "placement draws the red cars" eventually 5 red_drawn
+log "red pixels after placement: ${placed_red:-0}"
 keys Return
 check "Enter logs Resuming" console_has "Resuming" 10
 check "running: the step count grows" title_matches '#\( +[1-9][0-9]{1,}\)' 15
@@ -137,8 +137,9 @@ check "the save-file starts with the title and a zero byte" \
 keys space
 sleep 0.5
 keys space
-later=$(step_of_title)
-check "single steps moved past the saved step ($step -> $later)" test "${later:-0}" -gt "$step"
+moved_on() { later=$(step_of_title); test "${later:-0}" -gt "$step"; }
+check "single steps moved past the saved step" eventually 5 moved_on
+log "single steps: $step -> $later"
 remember_console
 open_file "$saved"
 check "Open refuses the .omb file with a warning box" dismiss_box 10

@@ -86,6 +86,8 @@ pixel() {          # x y on the screen -> "r,g,b"
     timeout 20 convert "$WORK/shot.png" -format "%[fx:int(255*p{$1,$2}.r+0.5)],%[fx:int(255*p{$1,$2}.g+0.5)],%[fx:int(255*p{$1,$2}.b+0.5)]" info: 2>/dev/null
 }
 
+zone_clear() { test "$(zone_pixels)" = 0; }
+
 zone_pixels() {    # shaded construction-zone pixels on the screen
     timeout 20 import -window root "$WORK/shot.png" 2>/dev/null
     timeout 20 convert "$WORK/shot.png" -fill black +opaque 'rgb(208,208,0)' -fill white -opaque 'rgb(208,208,0)' \
@@ -122,24 +124,25 @@ paused=$(step_of_title)
 sleep 1.5
 check "paused: the step count stands still" test "$(step_of_title)" = "$paused"
 keys space
+step_is() { test "$(step_of_title)" = "$1"; }
+eventually 5 step_is "$((paused + 1))"
 sleep 1
-check "Space while paused advances exactly one step" test "$(step_of_title)" = "$((paused + 1))"
+check "Space while paused advances exactly one step" step_is "$((paused + 1))"
 
 # --- construction zone ------------------------------------------------------------
-check "no zone shading before C" test "$(zone_pixels)" = 0
+check "no zone shading before C" zone_clear
 keys c
 check "C logs the zone line" console_has "Construction Zone--Fines doubled" 10
-sleep 0.5
-shaded=$(zone_pixels)
 client_area
 # The zone is the middle half of row 7: about (W/2) x (H/16) pixels less lines.
 expected_min=$((CW * CH / 40))
+zone_shown() { shaded=$(zone_pixels); test "${shaded:-0}" -ge "$expected_min"; }
+eventually 5 zone_shown
 check "C shades the zone (${shaded:-0} px, at least $expected_min)" test "${shaded:-0}" -ge "$expected_min"
 check "the lane lines cross the zone" test "${shaded:-0}" -lt $(((CW / 2) * (CH / 16)))
 keys C
 check "second C logs the end of the roadwork" console_has "Roadwork Complete--Drive Safely" 10
-sleep 0.5
-check "zone shading gone again" test "$(zone_pixels)" = 0
+check "zone shading gone again" eventually 5 zone_clear
 
 # --- Speed and Step To -------------------------------------------------------------
 keys ctrl+d
@@ -179,26 +182,25 @@ check "Step To 0 clears the target" title_matches '\)0  x1 ' 10
 
 # --- About box and the drag dots ----------------------------------------------------
 keys alt+h a
-sleep 1
-about=$(dialogs)
+about_shown() { about=$(dialogs); grep -qF 'Ombrane Version 0.8' <<<"$about"; }
+eventually 5 about_shown
 check "About box shows name, version and author line" bash -c "grep -qxF 'control|Static|Ombrane Version 0.8' <<<\"\$0\" && grep -qxF 'control|Static|Ombrane traffic simulator 0.8' <<<\"\$0\" && grep -qxF 'control|Static|Ombrane' <<<\"\$0\"" "$about"
 xdotool key Escape
 sleep 0.5
 check "Escape does not close the About box" dialog_has "control|Static|Ombrane Version 0.8"
 xdotool key Return
-sleep 0.5
-check "OK closes the About box" bash -c "! grep -qF 'Ombrane Version 0.8' <<<\"\$0\"" "$(dialogs)"
+about_gone() { ! dialog_has 'Ombrane Version 0.8'; }
+check "OK closes the About box" eventually 5 about_gone
 
 client_area
 focus_main
 drag_y=$((CY + CH * 486 / 768))
 xdotool mousemove $((CX + 400)) "$drag_y" mousedown 1
 for x in 420 440 460 480 500; do xdotool mousemove $((CX + x)) "$drag_y"; sleep 0.05; done
-sleep 0.3
-check "dragging leaves black dots" test "$(pixel $((CX + 460)) "$drag_y")" = "0,0,0"
+pixel_is() { test "$(pixel "$1" "$2")" = "$3"; }
+check "dragging leaves black dots" eventually 5 pixel_is $((CX + 460)) "$drag_y" "0,0,0"
 xdotool mouseup 1
-sleep 0.5
-check "releasing the button repaints them away" test "$(pixel $((CX + 460)) "$drag_y")" = "255,255,255"
+check "releasing the button repaints them away" eventually 5 pixel_is $((CX + 460)) "$drag_y" "255,255,255"
 
 # --- help -------------------------------------------------------------------------
 keys F1
@@ -234,18 +236,20 @@ check "the group report names the colour" grep -qxF "color (Z)=Red" "$WORK/scree
 before=$(console_count "Car NOT_FOUND")
 focus_main
 xdotool mousemove $((CX + CW / 2)) $((CY + CH * 200 / 768)) click 1
-sleep 1
-check "a click beside the cars finds none" test "$(console_count "Car NOT_FOUND")" -gt "$before"
+more_not_found() { test "$(console_count "Car NOT_FOUND")" -gt "$before"; }
+check "a click beside the cars finds none" eventually 10 more_not_found
 
 # --- the report file grows while running ------------------------------------------------
 keys Return
 report="$WORK/data/two-groups.report.csv"
-sleep 1
-size1=$(stat -c %s "$report" 2>/dev/null || echo 0)
-check "the report file is started" test "$size1" -gt 0
-sleep 6
-size2=$(stat -c %s "$report" 2>/dev/null || echo 0)
-check "the report file grows every period ($size1 -> $size2 bytes)" test "$size2" -gt "$size1"
+report_size() { stat -c %s "$report" 2>/dev/null || echo 0; }
+report_started() { size1=$(report_size); test "$size1" -gt 0; }
+report_grown() { size2=$(report_size); test "$size2" -gt "$size1"; }
+size2=0
+check "the report file is started" eventually 10 report_started
+# A report period is 80 steps, five seconds at 16 steps a second.
+check "the report file grows every period" eventually 15 report_grown
+log "report file: $size1 -> $size2 bytes"
 
 keys ctrl+n
 check "Ctrl+N forgets the file name in the title" title_matches '^Ombrane 0\.8 - Default       #\( +[0-9]+\)0  x1   20 cars' 10
