@@ -46,7 +46,7 @@ int ConsoleLog(const char* format, ...) {
     return length;
 }
 
-void SetUpConsole() {
+void OpenConsoleOutput() {
     AllocConsole();
     // The console's own output device, so that redirected standard output
     // cannot take the log away from it.
@@ -54,6 +54,10 @@ void SetUpConsole() {
                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (consoleOutput == INVALID_HANDLE_VALUE)
         consoleOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+}
+
+void SetUpConsole() {
+    OpenConsoleOutput();
     consoleWindow = GetConsoleWindow();
 
     SetConsoleTextAttribute(consoleOutput, 240);

@@ -13,6 +13,7 @@ extern HWND      consoleWindow;
 
 // Start-up
 ATOM RegisterMainClass(HINSTANCE instance, WNDPROC procedure, HBRUSH background);
+void OpenConsoleOutput();       // allocate; the log goes to its output device
 void SetUpConsole();            // allocate, colour, clear, size, title, place
 int  RunMessageLoop(HWND window, HACCEL accelerators);
 

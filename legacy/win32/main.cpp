@@ -57,7 +57,6 @@ static void OnMouseMove(HWND window, int x, int y, UINT keyFlags) {
     ReleaseDC(window, dc);
 }
 
-
 static LRESULT CALLBACK LegacyWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         HANDLE_MSG(hwnd, WM_CREATE, OnCreate);
@@ -76,16 +75,6 @@ static LRESULT CALLBACK LegacyWindowProc(HWND hwnd, UINT message, WPARAM wParam,
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
-// The console keeps the system's colours, size and title; only the log
-// needs a way to it.
-static void OpenPlainConsole() {
-    AllocConsole();
-    consoleOutput = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, 0, nullptr);
-    if (consoleOutput == INVALID_HANDLE_VALUE)
-        consoleOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-}
-
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     chooseEdition(LegacyEdition);
     // The system erases the client area in white before each paint.
@@ -93,7 +82,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
         MessageBoxA(nullptr, "Program requires Windows NT!", "Ombrane", MB_ICONERROR);
         return 0;
     }
-    OpenPlainConsole();
+    // The console keeps the system's colours, size and title.
+    OpenConsoleOutput();
     HWND window = CreateWindowA("Ombrane", "Traffic Simulation", WS_OVERLAPPEDWINDOW,
                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                                 nullptr, nullptr, instance, nullptr);
