@@ -2,11 +2,12 @@
 // It sets the world up as the main window's creation does, reads a groups
 // file as the Open command would, presses Enter and calls the tick as the
 // window timer would, only without waiting between ticks.
+#include "commands/commands.h"
 #include "core/platform.h"
 #include "core/sim.h"
-#include "files/groups.h"
 #include "files/report.h"
-#include "legacy/snapshot.h"
+#include "files/snapshot.h"
+#include "ombrane_version.h"
 
 #include <cerrno>
 #include <climits>
@@ -19,7 +20,7 @@ namespace {
 const char Usage[] =
     "usage: ombrane-batch [--legacy] [--steps N] [--multiplier M] [--zone]\n"
     "                     [--dump FILE] [--save FILE] [--restore FILE] [GROUPS.csv]\n"
-    "  --legacy        run the earlier edition (0.7)\n"
+    "  --legacy        run the earlier edition (" OMBRANE_LEGACY_VERSION ")\n"
     "  --steps N       steps to simulate (default 4800, five simulated minutes);\n"
     "                  0 runs the ticks without starting: placement and title only\n"
     "  --multiplier M  steps per tick, M >= 1 (current edition only)\n"
@@ -104,6 +105,7 @@ const char* fileNameOf(const char* path) {
 // which places the built-in groups' cars before anyone can open a file.
 void startUp(const Options& o) {
     chooseEdition(o.legacy ? LegacyEdition : CurrentEdition);
+    connectReportFile();
     resetDefaults();
     loadDefaultGroups();
     if (o.legacy)

@@ -11,12 +11,7 @@
 namespace {
 
 void freshWorld() {
-    std::memset(&world, 0, sizeof world);
-    world.edition = &CurrentEdition;
-    world.run.speedMultiplier = 1;
-    world.fileOutput = 1;
-    chooseEdition(CurrentEdition);
-    resetDefaults();
+    resetWorld(CurrentEdition);
     loadDefaultGroups();
     for (Group& g : world.groups)
         g.carCount = 0;

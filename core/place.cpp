@@ -72,7 +72,7 @@ void ShowHints() {
 void ShowBanner() {
     ConsoleLog("%s\r\n", authorBanner());
     ConsoleLog("-----------------------------\r\n\r\n");
-    if (world.edition->legacy) {
+    if (!world.edition->bannerHints) {
         ConsoleLog("Use the [File] menu to open a groups.csv file, then hit <Enter>\r\n");
         ConsoleLog("To Pause: Select the Main Window and hit <spacebar>\r\n");
         return;

@@ -37,6 +37,15 @@ void ShowHints();
 void runTick();
 void handleRunKey(int character);
 
-// Statistics
+// Statistics and the report texts
 void computeAverages();
 void buildReportLines(int seconds);
+// The report file's first line: the file name and a column per reported group.
+const char* buildReportHeader();
+
+// Writes report text (header or line) to the report file at `path`, opened
+// with fopen's `mode`. Whoever owns the report file sets it once at start-up;
+// while it is null, report lines are still formed for the title but written
+// nowhere.
+using ReportWriter = int (*)(const char* text, const char* path, const char* mode);
+extern ReportWriter reportWriter;

@@ -1,4 +1,5 @@
 // Per-group and overall average speeds, and the report and title lines.
+#include "platform.h"
 #include "sim.h"
 
 #include <cstdarg>
@@ -65,4 +66,27 @@ void buildReportLines(int seconds) {
             length = appendField(title, length, titleRoom, " %2.0f(%2d)",
                                  double(world.groups[i].averageSpeed), i);
     world.hasTitleLine = 1;
+}
+
+const char* buildReportHeader() {
+    static char header[LineSize];
+    char columns[LineSize];
+    int used = std::snprintf(columns, sizeof columns, "%s", ", Time, AVG ALL");
+    for (int g = 0; g < MaxGroups; g++)
+        if (world.groups[g].reportFlag)
+            used += std::snprintf(columns + used, sizeof columns - std::size_t(used), ", AVG %2d", g);
+    // 50 reported groups take 400 characters; the columns always fit, and a
+    // very long file name gives way to them so that they line up with the data.
+    int room = int(sizeof header) - 2 - used;
+    int nameLength = int(std::strlen(world.groupsName));
+    if (nameLength > room) {
+        ConsoleLog(">> Report header: file name %s shortened to %d characters\r\n",
+                   world.groupsName, room);
+        nameLength = room;
+    }
+    std::memcpy(header, world.groupsName, std::size_t(nameLength));
+    std::memcpy(header + nameLength, columns, std::size_t(used));
+    header[nameLength + used] = '\n';
+    header[nameLength + used + 1] = 0;
+    return header;
 }

@@ -3,9 +3,14 @@
 #include "platform.h"
 #include "sim.h"
 
-#include "files/report.h"
+ReportWriter reportWriter;
 
 namespace {
+
+void writeReport(const char* text, const char* mode) {
+    if (reportWriter)
+        reportWriter(text, world.reportPath, mode);
+}
 
 int secondsSimulated() { return world.run.stepCount / world.stepsPerSecond; }
 
@@ -14,7 +19,7 @@ int secondsSimulated() { return world.run.stepCount / world.stepsPerSecond; }
 void startReportFile() {
     world.reportToFile = world.fileOutput && world.reportPath[0];
     if (world.reportToFile)
-        appendReportLine(buildReportHeader(), world.reportPath, "w");
+        writeReport(buildReportHeader(), "w");
 }
 
 bool atReportPoint() {
@@ -24,7 +29,7 @@ bool atReportPoint() {
 void writeReportPoint() {
     buildReportLines(secondsSimulated());
     if (world.reportToFile)
-        appendReportLine(world.reportLine, world.reportPath, "a");
+        writeReport(world.reportLine, "a");
 }
 
 // One step of every car, in ascending index; the count is read again after
@@ -97,24 +102,21 @@ void runTick() {
 
 void handleRunKey(int character) {
     RunControl& run = world.run;
-    const bool legacy = world.edition->legacy;
+    const Edition& edition = *world.edition;
     switch (character) {
     case 13:
         if (!run.running) {
             ConsoleLog("Resuming\r\n");
-            if (!legacy)
+            if (edition.focusesOnRunKeys)
                 FocusMainWindow();
         }
         run.running = 1;
         return;
     case 32:
         if (run.running) {
-            if (legacy) {
-                ConsoleLog("Pausing... <Space> to single step, <Enter> to resume\r\n");
-            } else {
-                ConsoleLog("Pausing... Use <Spacebar> or <Enter>\r\n");
+            ConsoleLog("%s", edition.pauseText);
+            if (edition.focusesOnRunKeys)
                 FocusMainWindow();
-            }
         }
         run.singleStep = 1;
         run.running = 0;

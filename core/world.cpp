@@ -1,11 +1,14 @@
 // The one world record, its defaults and the unit conversions.
 #include "world.h"
 
+#include "ombrane_version.h"
+
 #include <cstdio>
+#include <cstring>
 
 const Edition CurrentEdition = {
-    .version = "0.8",
-    .legacy = 0,
+    .version = OMBRANE_VERSION,
+    .pauseText = "Pausing... Use <Spacebar> or <Enter>\r\n",
     .leftPolicyCycle = 6,
     .rightPolicyCycle = 6,
     .hasConstructionZone = 1,
@@ -16,11 +19,16 @@ const Edition CurrentEdition = {
     .logsUnknownColour = 1,
     .opensSnapshots = 0,
     .hitsChangingCars = 1,
+    .focusesOnRunKeys = 1,
+    .bannerHints = 1,
+    .roundsPixels = 1,
+    .carsWithMarkers = 1,
+    .titleShowsTickTime = 0,
 };
 
 const Edition LegacyEdition = {
-    .version = "0.7",
-    .legacy = 1,
+    .version = OMBRANE_LEGACY_VERSION,
+    .pauseText = "Pausing... <Space> to single step, <Enter> to resume\r\n",
     .leftPolicyCycle = 4,
     .rightPolicyCycle = 3,
     .hasConstructionZone = 0,
@@ -31,6 +39,11 @@ const Edition LegacyEdition = {
     .logsUnknownColour = 0,
     .opensSnapshots = 1,
     .hitsChangingCars = 0,
+    .focusesOnRunKeys = 0,
+    .bannerHints = 0,
+    .roundsPixels = 0,
+    .carsWithMarkers = 0,
+    .titleShowsTickTime = 1,
 };
 
 // Zero at process start except for these.
@@ -48,6 +61,15 @@ void chooseEdition(const Edition& edition) {
     std::snprintf(world.title, sizeof world.title, "Ombrane %s", edition.version);
 }
 
+void resetWorld(const Edition& edition) {
+    std::memset(static_cast<void*>(&world), 0, sizeof world);
+    world.edition = &edition;
+    world.run.speedMultiplier = 1;
+    world.fileOutput = 1;
+    chooseEdition(edition);
+    resetDefaults();
+}
+
 void resetDefaults() {
     std::snprintf(world.title, sizeof world.title, "Ombrane %s", world.edition->version);
     world.roadLength = 21120;
@@ -55,7 +77,6 @@ void resetDefaults() {
     world.laneWidth = 12;
     world.reportToFile = 0;
     world.newGroupsPending = 0;
-    world.rowHeight = 48;
     world.rowCount = 16;
     world.carLength = 18;
     world.stepsPerSecond = 16;

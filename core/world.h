@@ -1,7 +1,9 @@
-// The world: every piece of simulator state lives in the one SimWorld record
-// below, `world`, which exists for the whole life of the process. Every part of
-// the program reads and writes its fields directly; nothing in the simulation
-// is allocated per step or per car.
+// The world: the model and its run state live in the one SimWorld record
+// below, `world`, which exists for the whole life of the process. It is plain
+// data without pointers into itself, so one assignment copies the whole model
+// and another brings it back. The files, the commands and the view keep their
+// own state in records of their own. Nothing in the simulation is allocated
+// per step or per car.
 //
 // Units: feet, miles per hour, steps of 1/stepsPerSecond second, feet per
 // second per second. Lanes run 0 (rightmost) to 3 (leftmost); -1 means "no
@@ -18,7 +20,6 @@ enum {
     PathSize   = 260,   // every file-name buffer
     LineSize   = 600,   // report and title lines
     ErrorSize  = 208,   // errorText
-    ReaderLineSize = 1024,  // groups-file line buffer and column letters
 };
 
 enum LanePolicy {
@@ -30,8 +31,9 @@ enum LanePolicy {
     Crazily     = 15,
 };
 
-// The Car and Group layouts are also the snapshot file format: field order
-// and widths must not change.
+// Cars and groups are also what the snapshot file holds. It is written word
+// by word in this field order, so a new field goes at the end of its record,
+// with the snapshot writer and reader taught about it.
 struct Car {
     float position;     // ft    0..roadLength; rear end along the road
     float lateral;      // ft    -laneWidth..+laneWidth; + while moving right
@@ -137,8 +139,6 @@ struct LaneIndex {
     int      valid;
 };
 
-struct LinePoint { int x, y; };
-
 struct ColourEntry {
     const char* name;
     int value;          // COLORREF: red low byte, then green, then blue
@@ -147,8 +147,8 @@ extern const ColourEntry ColourTable[ColourTotal];
 
 // What differs between the two programs; each entry point chooses once.
 struct Edition {
-    const char* version;        // shown in the title and file names
-    int legacy;                 // the earlier edition (0.7)
+    const char* version;        // shown in the title, banner and file names
+    const char* pauseText;      // logged when Space pauses a run
     int leftPolicyCycle;        // default groups: leftPolicy = 10 + i % cycle
     int rightPolicyCycle;       //                 rightPolicy = 10 + i % cycle
     int hasConstructionZone;
@@ -159,6 +159,11 @@ struct Edition {
     int logsUnknownColour;      // else stored as -1 silently
     int opensSnapshots;         // Open accepts ".omxxb"
     int hitsChangingCars;       // hit test includes cars entering the lane
+    int focusesOnRunKeys;       // Enter and Space give the main window the focus
+    int bannerHints;            // banner ends with the four hint lines, else two
+    int roundsPixels;           // halves round up; else pixel values truncate
+    int carsWithMarkers;        // car bodies a pixel taller, lane-change markers
+    int titleShowsTickTime;     // title has the tick's ms per second, not step-to
 };
 extern const Edition CurrentEdition;
 extern const Edition LegacyEdition;
@@ -167,12 +172,11 @@ struct SimWorld {
     const Edition* edition;     // CurrentEdition unless chooseEdition says otherwise
 
     // Roadway and model constants (set by resetDefaults)
-    char  title[64];            // "Ombrane 0.8"
+    char  title[64];            // "Ombrane " and the version
     float roadLength;           // ft   21120
     float rowLength;            // ft   1320
     int   rowCount;             // rows 16
     float laneWidth;            // ft   12
-    float rowHeight;            // ft   48
     float viewHeight;           // ft   768
     float viewWidth;            // ft   1320
     float carWidth;             // ft   6
@@ -208,25 +212,16 @@ struct SimWorld {
     char  reportLine[LineSize];
     char  titleLine[LineSize];
     int   hasTitleLine;         // 0: titleLine is "none"
-    char  columnLetters[ReaderLineSize];
-    char  lineBuffer[ReaderLineSize];
-    const char* rememberedColourName;   // last name found by colourName
-
-    // Front-end state that platform-free code computes with
-    int   clientWidth;          // px
-    int   clientHeight;         // px
-    int   clickX, clickY;       // px, last click or drag point
-    LinePoint laneLines[17][4]; // right end of each drawn lane line, last paint
-    char  chosenPath[PathSize];
-    char  chosenTitle[PathSize];
-    char  inputText[16];
-    char  helpPath[PathSize];
 };
 
 extern SimWorld world;
 
 // Sets the edition's title and rules; called once by each program's entry.
 void chooseEdition(const Edition& edition);
+
+// The world as a process starts with it, in the given edition and with the
+// roadway defaults: what a test, a benchmark or a fuzz input begins from.
+void resetWorld(const Edition& edition);
 
 // Sets the roadway and model constants and the listed flags; touches nothing else.
 void resetDefaults();

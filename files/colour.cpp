@@ -17,10 +17,10 @@ int colourByName(const char* text) {
 const char* colourName(int value) {
     for (const ColourEntry& entry : ColourTable)
         if (entry.value == value) {
-            world.rememberedColourName = entry.name;
+            reader.rememberedColourName = entry.name;
             return entry.name;
         }
     // The group report prints whatever name it gets; an unknown value (a
     // legacy -1, say) shows the last colour named rather than nothing.
-    return world.rememberedColourName;
+    return reader.rememberedColourName;
 }

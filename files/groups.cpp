@@ -6,7 +6,6 @@
 #include "core/platform.h"
 #include "core/world.h"
 #include "files/paths.h"
-#include "legacy/snapshot.h"
 
 #include <cfloat>
 #include <climits>
@@ -14,6 +13,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+GroupsReader reader;
+
+void resetReader() { std::memset(&reader, 0, sizeof reader); }
 
 namespace {
 
@@ -277,7 +280,7 @@ int readGroupsFile(const char* path) {
     int lineNumber = 1;
     int full = 0;
     for (;;) {
-        readLine(world.lineBuffer, sizeof world.lineBuffer, file, &full);
+        readLine(reader.lineBuffer, sizeof reader.lineBuffer, file, &full);
         // A last line without a line feed is not used.
         if (std::feof(file))
             break;
@@ -289,15 +292,15 @@ int readGroupsFile(const char* path) {
             std::snprintf(world.errorText, sizeof world.errorText, "Line %d too long", lineNumber);
             break;
         }
-        if (world.lineBuffer[0] == '#') {
-            readHeaderRow(world.columnLetters, world.lineBuffer);
-        } else if (world.columnLetters[0] == '#') {
+        if (reader.lineBuffer[0] == '#') {
+            readHeaderRow(reader.columnLetters, reader.lineBuffer);
+        } else if (reader.columnLetters[0] == '#') {
             if (!world.newGroupsPending) {
                 world.newGroupsPending = 1;
                 for (Group& group : world.groups)
                     group.reportFlag = 0;
             }
-            readGroupRow(world.lineBuffer, world.columnLetters);
+            readGroupRow(reader.lineBuffer, reader.columnLetters);
         }
         saturatingIncrement(lineNumber);
     }
@@ -306,55 +309,4 @@ int readGroupsFile(const char* path) {
         std::snprintf(world.errorText, sizeof world.errorText, "%s",
                       "No Groups -- this may not be a groups-file");
     return world.carCountsRead;
-}
-
-int openGroupsFile(const char* path, const char* name) {
-    const char* extension = pathExtension(path);
-    std::size_t before = std::size_t(extension - path);
-    std::size_t length = std::strlen(path);
-    if (before >= 7 && length >= 11 && std::strcmp(path + length - 11, ".report.csv") == 0) {
-        ShowFileMessage("%s looks like a report-file\r\n", name);
-        return 0;
-    }
-    if (world.edition->opensSnapshots && std::strcmp(extension, ".omxxb") == 0) {
-        if (!restoreSnapshot(path)) {
-            ConsoleLog("Can't restore: The error was %s\r\n", world.errorText);
-            return 0;
-        }
-        world.reportToFile = 0;
-        return 2;
-    }
-    if (std::strcmp(extension, ".csv") != 0) {
-        ShowFileMessage("%s is not a csv file", name);
-        return 0;
-    }
-    // The report-file name must fit beside it: refuse rather than read a file
-    // whose report would go elsewhere.
-    const int reportLength = int(length + std::strlen(".report"));
-    if (reportLength >= PathSize || std::strlen(name) >= std::size_t(PathSize)) {
-        std::snprintf(world.errorText, sizeof world.errorText,
-                      "Path too long: its report-file name needs %d characters, at most %d fit",
-                      reportLength, PathSize - 1);
-        ConsoleLog("Could not read file %s\r\n", path);
-        ConsoleLog("The error was %s\r\n", world.errorText);
-        return 0;
-    }
-
-    world.carCountsRead = readGroupsFile(path);
-    if (world.groupRowsRead == 0) {
-        ConsoleLog("Could not read file %s\r\n", path);
-        ConsoleLog("The error was %s\r\n", world.errorText);
-        world.newGroupsPending = 0;
-        return 0;
-    }
-    copyText(world.groupsPath, PathSize, path);
-    copyText(world.groupsName, PathSize, name);
-    ConsoleLog("Read %d groups from %s\r\n", world.groupRowsRead, world.groupsPath);
-    // The rows before a bad line are kept, but the rest of the file was not read.
-    if (world.errorText[0])
-        ConsoleLog("The error was %s\r\n", world.errorText);
-    const char* groupsExtension = pathExtension(world.groupsPath);
-    joinText(world.reportPath, PathSize, world.groupsPath, int(groupsExtension - world.groupsPath),
-             ".report", groupsExtension);
-    return 1;
 }

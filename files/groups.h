@@ -3,6 +3,21 @@
 
 #include <cstdio>
 
+enum { ReaderLineSize = 1024 };     // groups-file line buffer and column letters
+
+// What the reader keeps between calls. The column letters outlive a file on
+// purpose: a later file without a header row is read with the letters of the
+// last header seen.
+struct GroupsReader {
+    char columnLetters[ReaderLineSize];     // "#" first once a header was read
+    char lineBuffer[ReaderLineSize];        // the row being read
+    const char* rememberedColourName;       // last name found by colourName
+};
+extern GroupsReader reader;
+
+// The reader as a process starts with it.
+void resetReader();
+
 // First table entry whose name equals the text exactly (case-sensitive);
 // -1 when none does.
 int colourByName(const char* text);
@@ -35,10 +50,3 @@ int readGroupRow(char* line, const char* letters);
 // means failure, with the reason in errorText. Sets fileOutput to 1 first, so
 // a "-" in column R holds for this file only.
 int readGroupsFile(const char* path);
-
-// The Open command after the file dialog: checks the name, reads the file,
-// logs the outcome and forms the report-file name. A path whose report-file
-// name would not fit PathSize is refused before reading, the file names left
-// as they were. Returns 1 when groups were read, 2 when the earlier edition
-// restored a snapshot, 0 otherwise.
-int openGroupsFile(const char* path, const char* name);

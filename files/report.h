@@ -1,4 +1,4 @@
-// Report file and save-file names.
+// The report file beside the groups file.
 #pragma once
 
 // Opens path in the given mode ("a" or "w"), writes text with every line feed
@@ -6,9 +6,6 @@
 // the file cannot be opened.
 int appendReportLine(const char* text, const char* path, const char* mode);
 
-// "<groupsName>, Time, AVG ALL, AVG  n..." and a line feed, in a 600-byte buffer.
-const char* buildReportHeader();
-
-// Forms the Save command's file name in world.chosenPath and returns it;
-// null (with errorText set and logged) when it would not fit.
-const char* saveFileName();
+// Makes the tick write its report lines with appendReportLine; each program
+// calls it once at start-up.
+void connectReportFile();

@@ -1,21 +1,24 @@
 #include "geometry.h"
 
 #include "core/world.h"
+#include "frontend/view.h"
 
 #include <cmath>
 
+ViewState view;
+
 int toPixel(double value) {
-    if (world.edition->legacy)
+    if (!world.edition->roundsPixels)
         return int(value);
     return int(value + 0.5);
 }
 
 static double pixelsAcross(double feet) {
-    return double(world.clientWidth) * feet / world.viewWidth;
+    return double(view.clientWidth) * feet / world.viewWidth;
 }
 
 static double pixelsDown(double feet) {
-    return double(world.clientHeight) * feet / world.viewHeight;
+    return double(view.clientHeight) * feet / world.viewHeight;
 }
 
 CarShape carShape(int car) {
@@ -32,7 +35,7 @@ CarShape carShape(int car) {
     b.top = toPixel(pixelsDown(yf));
     b.left = toPixel(pixelsAcross(x));
     b.right = toPixel(pixelsAcross(x + world.carLength));
-    if (world.edition->legacy) {
+    if (!world.edition->carsWithMarkers) {
         b.bottom = toPixel(pixelsDown(double(yf) + world.carWidth));
         return shape;
     }
@@ -76,8 +79,7 @@ int layoutLaneLines(LaneLine* lines, int capacity) {
         line.xEnd = xEnd;
         line.y = toPixel(pixelsDown(y));
         line.solid = k % 4 == 0 || k >= 4 * rows;
-        line.width = line.solid && !world.edition->legacy ? 2 : 1;
-        world.laneLines[k / 4][k % 4] = LinePoint{line.xEnd, line.y};
+        view.laneLines[k / 4][k % 4] = LinePoint{line.xEnd, line.y};
         y += world.laneWidth;
     }
     return total;

@@ -22,13 +22,12 @@ struct CarShape {
 struct LaneLine {
     int xEnd, y;                    // from (0, y) to (xEnd, y)
     int solid;                      // row edge (solid) or lane divider (dotted)
-    int width;                      // pen width in pixels
 };
 
 enum { LaneLineCapacity = 17 * 4 };
 
-// Conversion of a non-negative pixel value: halves round up in the current
-// edition; the earlier edition truncates.
+// Conversion of a non-negative pixel value: halves round up, or truncate,
+// as the edition says.
 int toPixel(double value);
 
 CarShape carShape(int car);

@@ -3,13 +3,14 @@
 #include "core/platform.h"
 #include "core/sim.h"
 #include "files/groups.h"
+#include "frontend/view.h"
 
 #include <cstdarg>
 #include <cstdio>
 
 void storeClickPoint(unsigned position) {
-    world.clickX = int(position & 0xFFFF);
-    world.clickY = int((position >> 16) & 0xFFFF);
+    view.clickX = int(position & 0xFFFF);
+    view.clickY = int((position >> 16) & 0xFFFF);
 }
 
 // Bit 8 is the one the program has always tested for the group report (it
@@ -21,12 +22,12 @@ int isLeftButtonHeld(unsigned keyState) { return (keyState & 1) != 0; }
 
 // Row and lane of a client y, from the recorded lane lines; 0 when none.
 static int findRowAndLane(int y, int* row, int* lane) {
-    if (y < world.laneLines[0][0].y)
+    if (y < view.laneLines[0][0].y)
         return 0;
     int lastRow = world.rowCount < 16 ? world.rowCount : 16;
     for (int r = 0; r <= lastRow; r++) {
         for (int k = 0; k < 4; k++) {
-            if (y > world.laneLines[r][k].y)
+            if (y > view.laneLines[r][k].y)
                 continue;
             if (k > 0) {
                 *row = r;
@@ -47,9 +48,9 @@ static int findRowAndLane(int y, int* row, int* lane) {
 
 int hitTestCar(int x, int y) {
     int row = 0, lane = 0;
-    if (!findRowAndLane(y, &row, &lane) || world.clientWidth <= 0)
+    if (!findRowAndLane(y, &row, &lane) || view.clientWidth <= 0)
         return -1;
-    float pos = float(double(x) * world.viewWidth / world.clientWidth
+    float pos = float(double(x) * world.viewWidth / view.clientWidth
                       + double(row) * world.rowLength);
     int count = world.order.count;
     if (count > MaxCars)

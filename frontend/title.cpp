@@ -9,7 +9,7 @@ void formatTitle(char* out, std::size_t size) {
         return;
     const char* name = world.groupsName[0] ? world.groupsName : "Default";
     const char* line = world.hasTitleLine ? world.titleLine : "";
-    if (world.edition->legacy) {
+    if (world.edition->titleShowsTickTime) {
         std::snprintf(out, size, "%s - %s       #(%12d)       %d cars = [%4dms]/sec     %s",
                       world.title, name, world.run.stepCount, world.carTotal,
                       world.run.tickMillis * world.stepsPerSecond, line);

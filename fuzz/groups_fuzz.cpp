@@ -3,6 +3,7 @@
 // no fault, bounded texts, group numbers and values the model can use.
 #include "core/world.h"
 #include "files/groups.h"
+#include "commands/commands.h"
 
 #include <cmath>
 #include <cstdint>
@@ -28,7 +29,7 @@ void requireBounded(const char* text, int size) {
 
 void checkWorld() {
     requireBounded(world.errorText, ErrorSize);
-    requireBounded(world.columnLetters, ReaderLineSize);
+    requireBounded(reader.columnLetters, ReaderLineSize);
     requireBounded(world.groupsPath, PathSize);
     requireBounded(world.groupsName, PathSize);
     requireBounded(world.reportPath, PathSize);
@@ -87,11 +88,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     std::fclose(file);
 
     for (const Edition* edition : {&CurrentEdition, &LegacyEdition}) {
-        chooseEdition(*edition);
-        resetDefaults();
-        std::memset(world.groups, 0, sizeof world.groups);
-        world.columnLetters[0] = 0;
-        world.groupsPath[0] = world.groupsName[0] = world.reportPath[0] = 0;
+        resetWorld(*edition);
+        resetReader();
 
         readGroupsFile(inputPath);
         checkWorld();

@@ -10,7 +10,7 @@
 
 #include "core/sim.h"
 #include "core/world.h"
-#include "legacy/snapshot.h"
+#include "files/snapshot.h"
 
 namespace {
 

@@ -14,6 +14,3 @@
 
 // Edit field of the Speed and Step To dialogs
 #define IDC_NUMBER   1003
-
-// The author line of the About box, as the console banner prints it.
-#define OMBRANE_AUTHOR_LINE "Ombrane traffic simulator 0.8"

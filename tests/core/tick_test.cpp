@@ -25,8 +25,10 @@ std::string key(int character) {
 }
 
 // The default groups on the road after the first tick, paused at step 0.
+// As a program starts: the report file connected, the built-in groups placed.
 void startWithDefaults(const Edition& edition = CurrentEdition) {
     freshWorld(edition);
+    connectReportFile();
     loadDefaultGroups();
     tick();
 }

@@ -37,14 +37,7 @@ constexpr bool Instrumented = false;
 constexpr int longRun(int steps) { return Instrumented ? steps / 10 : steps; }
 
 // The state of a freshly started process, then the chosen edition's defaults.
-inline void freshWorld(const Edition& edition = CurrentEdition) {
-    std::memset(static_cast<void*>(&world), 0, sizeof world);
-    world.edition = &CurrentEdition;
-    world.run.speedMultiplier = 1;
-    world.fileOutput = 1;
-    chooseEdition(edition);
-    resetDefaults();
-}
+inline void freshWorld(const Edition& edition = CurrentEdition) { resetWorld(edition); }
 
 // For tests of the earlier edition: the current edition comes back when the
 // test ends, however it ends, so that no later test inherits it.

@@ -25,7 +25,6 @@ TEST(WorldDefaults, TouchesNothingButItsOwnFields) {
     before.laneWidth = 12;
     before.reportToFile = 0;
     before.newGroupsPending = 0;
-    before.rowHeight = 48;
     before.rowCount = 16;
     before.carLength = 18;
     before.stepsPerSecond = 16;
@@ -122,6 +121,42 @@ TEST(DefaultGroups, CarsToPlaceCountsNegativesToo) {
     world.groups[4].laneCount[1] = -5;
     world.groups[49].laneCount[3] = 1;
     EXPECT_EQ(carsToPlace(), -1);
+}
+
+}  // namespace
+
+namespace {
+
+// The whole model is one plain record: what a run does after a copy of it is
+// assigned back must be what it did the first time, byte for byte.
+TEST(WorldCopy, AssigningACopyBackReplaysTheRunExactly) {
+    freshWorld();
+    loadDefaultGroups();
+    for (int g = 0; g < 8; g++)
+        world.groups[g].carCount = 120;  // busy enough for lane changes
+    world.run.running = 1;
+    for (int i = 0; i < 400; i++)
+        runTick();
+
+    static SimWorld saved;
+    saved = world;
+    static SimWorld first;
+    for (int i = 0; i < 300; i++)
+        runTick();
+    first = world;
+
+    world = saved;
+    for (int i = 0; i < 300; i++)
+        runTick();
+    EXPECT_EQ(world.run.stepCount, first.run.stepCount);
+    EXPECT_EQ(world.carTotal, first.carTotal);
+    EXPECT_EQ(std::memcmp(world.cars, first.cars, sizeof world.cars), 0);
+    EXPECT_EQ(std::memcmp(world.groups, first.groups, sizeof world.groups), 0);
+    EXPECT_EQ(std::memcmp(&world.order, &first.order, sizeof world.order), 0);
+    EXPECT_EQ(std::memcmp(&world.laneIndex, &first.laneIndex, sizeof world.laneIndex), 0);
+    EXPECT_STREQ(world.reportLine, first.reportLine);
+    EXPECT_GT(world.reorderSwaps, saved.reorderSwaps);
+    freshWorld();
 }
 
 }  // namespace

@@ -3,6 +3,9 @@
 #pragma once
 
 #include "core/world.h"
+#include "files/groups.h"
+#include "files/report.h"
+#include "commands/commands.h"
 
 #include <gtest/gtest.h>
 
@@ -17,24 +20,12 @@
 class FilesTest : public testing::Test {
 protected:
     void SetUp() override {
-        chooseEdition(CurrentEdition);
-        Group zero{};
-        for (Group& group : world.groups)
-            group = zero;
-        resetDefaults();
-        world.columnLetters[0] = 0;
-        world.groupsPath[0] = world.groupsName[0] = world.reportPath[0] = 0;
-        world.chosenPath[0] = 0;
-        world.errorText[0] = 0;
-        world.fileOutput = 1;
-        world.groupRowsRead = world.carCountsRead = 0;
-        world.rememberedColourName = nullptr;
-        world.run.stepCount = 0;
-        // Other suites in this binary may leave any cars behind; a snapshot
-        // taken here must describe a world that can be restored.
-        std::memset(world.cars, 0, sizeof world.cars);
-        std::memset(&world.order, 0, sizeof world.order);
-        world.carTotal = 0;
+        // An empty road: a snapshot taken here must describe a world that
+        // can be restored, whatever other suites in this binary left behind.
+        resetWorld(CurrentEdition);
+        resetReader();
+        commandText.chosenPath[0] = 0;
+        connectReportFile();
         const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
         folder = std::filesystem::temp_directory_path() /
                  (std::string("ombrane-") + info->test_suite_name() + "-" + info->name() + "-" +

@@ -256,7 +256,7 @@ TEST_F(GroupsFileReader, ColumnLettersOutliveTheFile) {
     read("2,60,6\n");
     EXPECT_EQ(world.groups[2].desiredSpeed, 60.0f);
     EXPECT_EQ(world.groups[2].acceleration, 6.0f);
-    EXPECT_STREQ(world.columnLetters, "#AB");
+    EXPECT_STREQ(reader.columnLetters, "#AB");
 }
 
 TEST_F(GroupsFileReader, ColourNames) {
@@ -418,14 +418,14 @@ TEST_F(GroupsFileReader, HostileBytesAreReadSafely) {
     for (const Edition* edition : {&CurrentEdition, &LegacyEdition}) {
         chooseEdition(*edition);
         for (const std::string& bytes : {nul, commas, manyColumns, noLineFeed, header + binary}) {
-            world.columnLetters[0] = 0;
+            reader.columnLetters[0] = 0;
             read(bytes);
             EXPECT_LT(std::strlen(world.errorText), size_t(ErrorSize));
-            EXPECT_LT(std::strlen(world.columnLetters), size_t(ReaderLineSize));
+            EXPECT_LT(std::strlen(reader.columnLetters), size_t(ReaderLineSize));
         }
     }
     chooseEdition(CurrentEdition);
-    world.columnLetters[0] = 0;
+    reader.columnLetters[0] = 0;
     read(nul);
     EXPECT_EQ(world.groups[1].desiredSpeed, 5.0f);
     EXPECT_EQ(world.groups[3].desiredSpeed, 7.0f);

@@ -1,9 +1,10 @@
 // The Open command after the file dialog: which names it takes, what it
 // logs, and the file names it keeps.
 #include "files/groups.h"
-#include "legacy/snapshot.h"
+#include "files/snapshot.h"
 
 #include "files_fixture.h"
+#include "commands/commands.h"
 
 #include <cstring>
 

@@ -1,7 +1,9 @@
 // The report file on disk and the Save command's file name.
+#include "core/sim.h"
 #include "files/report.h"
 
 #include "files_fixture.h"
+#include "commands/commands.h"
 
 #include <cstring>
 
@@ -12,9 +14,10 @@ using ReportFile = FilesTest;
 TEST_F(ReportFile, LinesAreWrittenWithCarriageReturnLineFeed) {
     std::string path = (folder / "city.report.csv").string();
     EXPECT_EQ(appendReportLine("city.csv, Time, AVG ALL\n", path.c_str(), "w"), 0);
+    // Writing a line leaves the reader's and the restore's error text alone.
     std::strcpy(world.errorText, "stale");
     EXPECT_EQ(appendReportLine(", 0, -1\n", path.c_str(), "a"), 0);
-    EXPECT_STREQ(world.errorText, "");
+    EXPECT_STREQ(world.errorText, "stale");
     EXPECT_EQ(appendReportLine(", 5, 61, 55\n", path.c_str(), "a"), 0);
     EXPECT_EQ(slurp(path), "city.csv, Time, AVG ALL\r\n, 0, -1\r\n, 5, 61, 55\r\n");
     // "w" starts the file afresh; a line already ending in CR LF gets no second CR.
@@ -64,9 +67,16 @@ TEST_F(SaveFileName, WithoutAGroupsFileTheNameIsDefault) {
     world.reportToFile = 1;
     EXPECT_STREQ(saveFileName(), "Default.0(0.8).omb");
     EXPECT_STREQ(world.groupsPath, "Default.csv");
-    EXPECT_EQ(world.reportToFile, 0);
+    EXPECT_EQ(world.reportToFile, 1);  // forming the name ends nothing; Save does
     world.run.stepCount = 4800;
     EXPECT_STREQ(saveFileName(), "Default.4800(0.8).omb");
+}
+
+TEST_F(SaveFileName, SaveCommandEndsTheReportFile) {
+    world.reportToFile = 1;
+    std::string log = logOf([] { saveCommand(); });
+    EXPECT_EQ(world.reportToFile, 0);
+    EXPECT_NE(log.find("SAVE to Default.0(0.8).omb coming soon"), std::string::npos) << log;
 }
 
 TEST_F(SaveFileName, StepAndVersionReplaceTheExtension) {
@@ -87,7 +97,7 @@ TEST_F(SaveFileName, NameThatWouldNotFitIsRefused) {
     // ".2147483647(0.8).omb" is 20 characters; 241 + 20 do not fit 259.
     std::string path = "/" + std::string(240, 'p') + ".csv";
     std::strcpy(world.groupsPath, path.c_str());
-    std::strcpy(world.chosenPath, "earlier");
+    std::strcpy(commandText.chosenPath, "earlier");
     world.reportToFile = 1;
     world.run.stepCount = 2147483647;
     const char* name = "";
@@ -95,13 +105,13 @@ TEST_F(SaveFileName, NameThatWouldNotFitIsRefused) {
     EXPECT_EQ(name, nullptr);
     EXPECT_STREQ(world.errorText, "Save-file name would need 261 characters, at most 259 fit");
     EXPECT_EQ(log, "Can't save: The error was Save-file name would need 261 characters, at most 259 fit\r\n");
-    EXPECT_STREQ(world.chosenPath, "earlier");
+    EXPECT_STREQ(commandText.chosenPath, "earlier");
     EXPECT_EQ(world.reportToFile, 1);
 
     // The same path fits at a step with fewer digits.
     world.run.stepCount = 7;
     ASSERT_NE(saveFileName(), nullptr);
-    EXPECT_EQ(std::strlen(world.chosenPath), size_t(241 + 11));
+    EXPECT_EQ(std::strlen(commandText.chosenPath), size_t(241 + 11));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "files/groups.h"
 
 #include "core/world_fixture.h"
+#include "frontend/view.h"
 
 #include <cfloat>
 #include <cstring>
@@ -24,8 +25,8 @@ protected:
         freshWorld();
         for (int g = 0; g < 4; g++)
             coretest::calmGroup(g);
-        world.clientWidth = 1320;
-        world.clientHeight = 768;
+        view.clientWidth = 1320;
+        view.clientHeight = 768;
         LaneLine lines[LaneLineCapacity];
         layoutLaneLines(lines, LaneLineCapacity);
     }
@@ -64,12 +65,12 @@ TEST_F(Inspect, HitTestOutsideTheRoadOrWindow) {
     putCars({{100, 0}});
     EXPECT_EQ(hitTestCar(105, 900), -1);    // below every line
     EXPECT_EQ(hitTestCar(105, 785), -1);    // below the last row: no car there
-    world.laneLines[0][0].y = 10;
+    view.laneLines[0][0].y = 10;
     EXPECT_EQ(hitTestCar(105, 9), -1);      // above the first line
-    world.laneLines[0][0].y = 0;
-    world.clientWidth = 0;
+    view.laneLines[0][0].y = 0;
+    view.clientWidth = 0;
     EXPECT_EQ(hitTestCar(105, 43), -1);
-    world.clientWidth = 1320;
+    view.clientWidth = 1320;
     world.order.count = -4;
     EXPECT_EQ(hitTestCar(105, 43), -1);
     world.order.count = 1;
@@ -95,8 +96,8 @@ TEST_F(Inspect, HitTestOverlapGivesTheLowerRingEntry) {
 
 TEST_F(Inspect, EarlierEditionHitsOnlyTheCarsOwnLane) {
     freshWorld(LegacyEdition);
-    world.clientWidth = 1320;
-    world.clientHeight = 768;
+    view.clientWidth = 1320;
+    view.clientHeight = 768;
     LaneLine lines[LaneLineCapacity];
     layoutLaneLines(lines, LaneLineCapacity);
     putCars({{100, 1, 0, 0, 2}});
@@ -214,11 +215,11 @@ TEST_F(Inspect, ReportsStayInsideTheirBuffers) {
 
 TEST_F(Inspect, MouseWordsUnpackAsUnsigned) {
     storeClickPoint(0xFFFF0005u);
-    EXPECT_EQ(world.clickX, 5);
-    EXPECT_EQ(world.clickY, 65535);
+    EXPECT_EQ(view.clickX, 5);
+    EXPECT_EQ(view.clickY, 65535);
     storeClickPoint((300u << 16) | 1319u);
-    EXPECT_EQ(world.clickX, 1319);
-    EXPECT_EQ(world.clickY, 300);
+    EXPECT_EQ(view.clickX, 1319);
+    EXPECT_EQ(view.clickY, 300);
     EXPECT_TRUE(isShiftClick(1 | 4));
     EXPECT_TRUE(isShiftClick(1 | 8));
     EXPECT_FALSE(isShiftClick(1));

@@ -9,6 +9,7 @@
 #include "frontend/geometry.h"
 #include "frontend/inspect.h"
 #include "frontend/title.h"
+#include "frontend/view.h"
 
 using coretest::CarAt;
 using coretest::freshWorld;
@@ -22,8 +23,8 @@ std::string titleNow() {
 }
 
 void clientArea(int width, int height) {
-    world.clientWidth = width;
-    world.clientHeight = height;
+    view.clientWidth = width;
+    view.clientHeight = height;
     LaneLine lines[LaneLineCapacity];
     layoutLaneLines(lines, LaneLineCapacity);
 }
@@ -81,22 +82,21 @@ TEST_F(LegacyGeometry, PixelConversionsTruncate) {
     EXPECT_EQ(third.marker.present, 0) << "no lane-change marker in this edition";
 }
 
-TEST_F(LegacyGeometry, RowEdgesAreOnePixelAndLinesTruncate) {
+TEST_F(LegacyGeometry, LinesTruncate) {
     freshWorld(LegacyEdition);
-    world.clientWidth = 1000;
-    world.clientHeight = 500;
+    view.clientWidth = 1000;
+    view.clientHeight = 500;
     LaneLine lines[LaneLineCapacity];
     int count = layoutLaneLines(lines, LaneLineCapacity);
     ASSERT_EQ(count, 67);
     for (int k = 0; k < count; k++) {
-        EXPECT_EQ(lines[k].width, 1) << "line " << k;
         EXPECT_EQ(lines[k].xEnd, 1000);
         EXPECT_EQ(lines[k].solid, k % 4 == 0 || k >= 64) << "line " << k;
     }
     EXPECT_EQ(lines[1].y, 7);     // 7.81
     EXPECT_EQ(lines[3].y, 23);    // 23.44
     EXPECT_EQ(lines[5].y, 39);    // 39.06
-    EXPECT_EQ(world.laneLines[1][1].y, 39);
+    EXPECT_EQ(view.laneLines[1][1].y, 39);
 }
 
 TEST_F(LegacyHitTest, CarsChangingIntoTheLaneAreNotHitThere) {

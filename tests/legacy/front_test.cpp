@@ -7,8 +7,10 @@
 
 #include "core/world_fixture.h"
 #include "frontend/geometry.h"
-#include "legacy/front.h"
-#include "legacy/snapshot.h"
+#include "frontend/legacy/front.h"
+#include "files/snapshot.h"
+#include "commands/commands.h"
+#include "frontend/view.h"
 
 using coretest::CarAt;
 using coretest::freshWorld;
@@ -35,8 +37,8 @@ long fileSize(const std::string& path) {
 // The lane lines of a 1320 x 768 client area, as the last paint records
 // them: one pixel per foot, row r's line k at y = 48 r + 12 k.
 void paintedLaneLines() {
-    world.clientWidth = 1320;
-    world.clientHeight = 768;
+    view.clientWidth = 1320;
+    view.clientHeight = 768;
     LaneLine lines[LaneLineCapacity];
     layoutLaneLines(lines, LaneLineCapacity);
 }
@@ -183,7 +185,7 @@ TEST_F(LegacySaveCommand, WithoutGroupsFileDoesNothing) {
     std::string expected = std::string("Default.77(0.7).omb");
     std::remove(expected.c_str());
     LogCapture log;
-    legacySaveCommand();
+    saveSnapshotCommand();
     EXPECT_EQ(log.take(), "");
     EXPECT_EQ(world.reportToFile, 1);
     EXPECT_STREQ(world.groupsPath, "");
@@ -201,7 +203,7 @@ TEST_F(LegacySaveCommand, WritesTheSnapshotNamedAfterGroupsFileStepAndVersion) {
     std::string saved = folder + "city.1234(0.7).omb";
     std::remove(saved.c_str());
     LogCapture log;
-    legacySaveCommand();
+    saveSnapshotCommand();
     EXPECT_EQ(log.take(), "Created filename " + saved + " at step 1234 of city.csv\r\n");
     EXPECT_EQ(fileSize(saved), long(SnapshotSize));
     EXPECT_EQ(world.reportToFile, 0);
@@ -213,7 +215,7 @@ TEST_F(LegacySaveCommand, FailureIsLogged) {
     std::snprintf(world.groupsPath, sizeof world.groupsPath, "%s", groups.c_str());
     world.run.stepCount = 5;
     LogCapture log;
-    legacySaveCommand();
+    saveSnapshotCommand();
     EXPECT_EQ(log.take(), "Can't save: The error was Cannot create save-file " + ::testing::TempDir() +
                               "gone/city.5(0.7).omb\r\n");
 }

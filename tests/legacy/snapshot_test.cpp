@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "core/world_fixture.h"
-#include "legacy/snapshot.h"
+#include "files/snapshot.h"
 
 using coretest::freshWorld;
 using coretest::LogCapture;

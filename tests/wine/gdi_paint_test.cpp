@@ -1,11 +1,12 @@
 // Pixels of the real GDI drawing, composed in memory at a 1320 x 768 client
 // area and read back with GetPixel. Built with MinGW, run under Wine by
 // scripts/wine-tests.sh.
-#include "frontend/win32/win32.h"
+#include "programs/ombrane/paint.h"
 
 #include "core/platform.h"
 #include "core/sim.h"
 #include "core/world.h"
+#include "frontend/view.h"
 
 #include <gtest/gtest.h>
 
@@ -28,14 +29,9 @@ protected:
     HGDIOBJ previous = nullptr;
 
     void SetUp() override {
-        chooseEdition(CurrentEdition);
-        resetDefaults();
-        std::memset(world.cars, 0, sizeof world.cars);
-        std::memset(&world.order, 0, sizeof world.order);
-        world.carTotal = 0;
-        world.run.constructionZone = 0;
-        world.clientWidth = 1320;
-        world.clientHeight = 768;
+        resetWorld(CurrentEdition);
+        view.clientWidth = 1320;
+        view.clientHeight = 768;
         for (Group& g : world.groups)
             g.colour = int(Red);
         screen = GetDC(nullptr);
@@ -61,7 +57,7 @@ protected:
         world.carTotal++;
     }
 
-    void paint() { ComposeFrame(target, world.clientWidth, world.clientHeight); }
+    void paint() { ComposeFrame(target, view.clientWidth, view.clientHeight); }
     COLORREF at(int x, int y) { return GetPixel(target, x, y); }
 
     int countInRow(int y, COLORREF colour) {
@@ -102,8 +98,8 @@ TEST_F(GdiPaint, LaneLinesSolidAtRowEdgesDottedBetween) {
     EXPECT_TRUE(countInRow(47, Black) == 1320 || countInRow(49, Black) == 1320);
     // Between lines the road is white.
     EXPECT_EQ(countInRow(6, White), 1320);
-    EXPECT_EQ(world.laneLines[16][0].y, 768);
-    EXPECT_EQ(world.laneLines[16][0].x, 1320);
+    EXPECT_EQ(view.laneLines[16][0].y, 768);
+    EXPECT_EQ(view.laneLines[16][0].x, 1320);
 }
 
 TEST_F(GdiPaint, ConstructionZoneShadesTheMiddleOfRowSeven) {

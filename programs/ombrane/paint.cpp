@@ -1,10 +1,11 @@
 // Drawing the road and the cars with GDI, from the geometry that the
 // platform-free front end computes.
-#include "win32.h"
+#include "paint.h"
 
 #include "core/platform.h"
 #include "core/world.h"
 #include "frontend/geometry.h"
+#include "frontend/view.h"
 
 static const COLORREF Black = RGB(0, 0, 0);
 static const COLORREF ZoneColour = 0x00D0D0;
@@ -31,7 +32,7 @@ void DrawRoad(HDC dc) {
     int count = layoutLaneLines(lines, LaneLineCapacity);
 
     HPEN divider = CreatePen(PS_DOT, 1, Black);
-    HPEN edge = CreatePen(PS_SOLID, world.edition->legacy ? 1 : 2, Black);
+    HPEN edge = CreatePen(PS_SOLID, 2, Black);
     HGDIOBJ previous = SelectObject(dc, divider);
     if (world.run.constructionZone && world.edition->hasConstructionZone) {
         PixelBox zone = constructionZoneBox();
@@ -85,6 +86,6 @@ void ComposeFrame(HDC target, int width, int height) {
 void PaintMainWindow(HWND window) {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
-    ComposeFrame(dc, world.clientWidth, world.clientHeight);
+    ComposeFrame(dc, view.clientWidth, view.clientHeight);
     EndPaint(window, &paint);
 }

@@ -7,9 +7,6 @@
 
 #include <mmsystem.h>
 
-HWND      mainWindow;
-HINSTANCE instanceHandle;
-
 void* AcquireDrawContext() { return mainWindow ? GetDC(mainWindow) : nullptr; }
 
 void ReleaseDrawContext(void* dc) {
@@ -32,28 +29,4 @@ void ShowTitle(HWND window) {
     char title[TitleSize];
     formatTitle(title, sizeof title);
     SetWindowTextA(window, title);
-}
-
-ATOM RegisterMainClass(HINSTANCE instance, WNDPROC procedure, HBRUSH background) {
-    WNDCLASSA windowClass = {};
-    windowClass.style = CS_HREDRAW | CS_VREDRAW;
-    windowClass.lpfnWndProc = procedure;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
-    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = background;
-    windowClass.lpszMenuName = "Ombrane";
-    windowClass.lpszClassName = "Ombrane";
-    return RegisterClassA(&windowClass);
-}
-
-int RunMessageLoop(HWND window, HACCEL accelerators) {
-    MSG message;
-    while (GetMessage(&message, nullptr, 0, 0) > 0) {
-        if (TranslateAccelerator(window, accelerators, &message))
-            continue;
-        TranslateMessage(&message);
-        DispatchMessage(&message);
-    }
-    return int(message.wParam);
 }

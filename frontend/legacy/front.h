@@ -1,14 +1,15 @@
 // The earlier edition's front end, as far as it needs no window: its car
 // report, the lane divider a changing car has painted over, the table of
-// drag points and its Save and Help commands. legacy/win32 draws and shows
-// what these decide.
+// drag points and its Help text. programs/legacy draws and shows what these
+// decide.
 #pragma once
 
 #include "core/world.h"
+#include "frontend/view.h"
 
 enum { DragPointCapacity = 1000 };
 
-extern const char LegacyHelpText[];  // Help shows only this
+inline constexpr char LegacyHelpText[] = "Help not yet implemented!";  // all Help shows
 
 // Four log lines: the car's state, its neighbour lists, the gaps and speeds
 // to those neighbours, and a closing line.
@@ -25,7 +26,3 @@ int dividerToRepair(int car, LinePoint* line);
 int  recordDragPoint(int x, int y);
 int  dragPointCount();
 LinePoint dragPoint(int index);
-
-// Save: nothing without a groups file; otherwise a snapshot under the name
-// formed from the groups file, the step and the version. A failure is logged.
-void legacySaveCommand();

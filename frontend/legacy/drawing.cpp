@@ -28,10 +28,10 @@ int dividerToRepair(int car, LinePoint* line) {
     int k = c.lastChange == 1 ? 4 - c.lane : 3 - c.lane;
     int flat = row * 4 + k;
     c.lastChange = 0;
-    const int lineTotal = int(sizeof world.laneLines / sizeof world.laneLines[0][0]);
+    const int lineTotal = int(sizeof view.laneLines / sizeof view.laneLines[0][0]);
     if (row < 0 || flat < 0 || flat >= lineTotal)
         return 0;
-    *line = world.laneLines[flat / 4][flat % 4];
+    *line = view.laneLines[flat / 4][flat % 4];
     return 1;
 }
 

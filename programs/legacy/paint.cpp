@@ -9,7 +9,7 @@
 #include "core/platform.h"
 #include "core/world.h"
 #include "frontend/geometry.h"
-#include "legacy/front.h"
+#include "frontend/legacy/front.h"
 
 static const COLORREF Black = RGB(0, 0, 0);
 static const COLORREF White = RGB(255, 255, 255);

@@ -3,8 +3,7 @@
 
 #include "core/platform.h"
 #include "core/sim.h"
-#include "files/groups.h"
-#include "files/report.h"
+#include "commands/commands.h"
 #include "frontend/text.h"
 #include "resources/resource.h"
 
@@ -47,7 +46,7 @@ INT_PTR CALLBACK NumberDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
         switch (LOWORD(wParam)) {
         case IDOK:
             // 13 characters and the terminator, whatever the field holds.
-            GetDlgItemTextA(dialog, IDC_NUMBER, world.inputText, 14);
+            GetDlgItemTextA(dialog, IDC_NUMBER, commandText.inputText, 14);
             EndDialog(dialog, 1);
             return TRUE;
         case IDCANCEL:
@@ -75,17 +74,17 @@ INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) 
 
 int AskNumber(HINSTANCE instance, HWND owner, const char* templateName, DLGPROC procedure, int* target) {
     for (;;) {
-        world.inputText[0] = 0;
+        commandText.inputText[0] = 0;
         INT_PTR result = DialogBoxParamA(instance, templateName, owner, procedure, 0);
         if (result != 1)
             return int(result);
-        world.inputText[sizeof world.inputText - 1] = 0;
-        if (DigitFilter(world.inputText)) {
-            *target = numberFromDigits(world.inputText);
+        commandText.inputText[sizeof commandText.inputText - 1] = 0;
+        if (DigitFilter(commandText.inputText)) {
+            *target = numberFromDigits(commandText.inputText);
             return 1;
         }
-        if (MessageBoxA(owner, world.inputText, "Do you mean?", MB_OKCANCEL) == IDOK) {
-            *target = numberFromDigits(world.inputText);
+        if (MessageBoxA(owner, commandText.inputText, "Do you mean?", MB_OKCANCEL) == IDOK) {
+            *target = numberFromDigits(commandText.inputText);
             return 1;
         }
     }
@@ -101,42 +100,22 @@ int PathBesideProgram(const char* fileName, char* destination) {
     return joinBesideProgram(program, fileName, destination, PathSize);
 }
 
-void CommandNew() {
-    world.groupsName[0] = 0;
-    world.reportPath[0] = 0;
-}
-
 void CommandOpen(HWND window) {
-    if (!ChooseFile(window, world.chosenPath, world.chosenTitle))
+    if (!ChooseFile(window, commandText.chosenPath, commandText.chosenTitle))
         return;
-    openGroupsFile(world.chosenPath, world.chosenTitle);
-}
-
-void CommandSave(HWND) {
-    // A name that does not fit has already been reported.
-    const char* name = saveFileName();
-    if (!name)
-        return;
-    ShowFileMessage("SAVE to %s coming soon", name);
+    openGroupsFile(commandText.chosenPath, commandText.chosenTitle);
 }
 
 void CommandExit(HWND window) { SendMessageA(window, WM_CLOSE, 0, 0); }
 
 void CommandHelp() {
-    PathBesideProgram("helpfile.txt", world.helpPath);
-    if (!PrintHelpFile(world.helpPath))
+    PathBesideProgram("helpfile.txt", commandText.helpPath);
+    if (!PrintHelpFile(commandText.helpPath))
         ShowHints();
     BringWindowToTop(consoleWindow);
 }
 
 void CommandAbout(HWND window) { DialogBoxParamA(instanceHandle, "AboutBox", window, AboutDlgProc, 0); }
-
-void CommandRestart() {
-    world.groupsName[0] = 0;
-    world.groupsPath[0] = 0;
-    world.run.constructionZone = 0;
-    world.run.restartRequested = 1;
-}
 
 void CommandStepTo(HWND window) {
     AskNumber(instanceHandle, window, "StepToDlg", NumberDlgProc, &world.run.stepTo);

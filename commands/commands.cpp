@@ -1,0 +1,121 @@
+// Open, Save, New and Restart, without their windows.
+#include "commands/commands.h"
+
+#include "core/platform.h"
+#include "files/groups.h"
+#include "files/paths.h"
+#include "files/snapshot.h"
+
+#include <cstdio>
+#include <cstring>
+
+CommandText commandText;
+
+namespace {
+
+// Saving ends the report of the groups file it was taken from, as it always
+// has: the lines after a save would describe a run the file no longer names.
+void endReportFile() { world.reportToFile = 0; }
+
+}  // namespace
+
+int openGroupsFile(const char* path, const char* name) {
+    const char* extension = pathExtension(path);
+    std::size_t before = std::size_t(extension - path);
+    std::size_t length = std::strlen(path);
+    if (before >= 7 && length >= 11 && std::strcmp(path + length - 11, ".report.csv") == 0) {
+        ShowFileMessage("%s looks like a report-file\r\n", name);
+        return 0;
+    }
+    if (world.edition->opensSnapshots && std::strcmp(extension, ".omxxb") == 0) {
+        if (!restoreSnapshot(path)) {
+            ConsoleLog("Can't restore: The error was %s\r\n", world.errorText);
+            return 0;
+        }
+        world.reportToFile = 0;
+        return 2;
+    }
+    if (std::strcmp(extension, ".csv") != 0) {
+        ShowFileMessage("%s is not a csv file", name);
+        return 0;
+    }
+    // The report-file name must fit beside it: refuse rather than read a file
+    // whose report would go elsewhere.
+    const int reportLength = int(length + std::strlen(".report"));
+    if (reportLength >= PathSize || std::strlen(name) >= std::size_t(PathSize)) {
+        std::snprintf(world.errorText, sizeof world.errorText,
+                      "Path too long: its report-file name needs %d characters, at most %d fit",
+                      reportLength, PathSize - 1);
+        ConsoleLog("Could not read file %s\r\n", path);
+        ConsoleLog("The error was %s\r\n", world.errorText);
+        return 0;
+    }
+
+    world.carCountsRead = readGroupsFile(path);
+    if (world.groupRowsRead == 0) {
+        ConsoleLog("Could not read file %s\r\n", path);
+        ConsoleLog("The error was %s\r\n", world.errorText);
+        world.newGroupsPending = 0;
+        return 0;
+    }
+    copyText(world.groupsPath, PathSize, path);
+    copyText(world.groupsName, PathSize, name);
+    ConsoleLog("Read %d groups from %s\r\n", world.groupRowsRead, world.groupsPath);
+    // The rows before a bad line are kept, but the rest of the file was not read.
+    if (world.errorText[0])
+        ConsoleLog("The error was %s\r\n", world.errorText);
+    const char* groupsExtension = pathExtension(world.groupsPath);
+    joinText(world.reportPath, PathSize, world.groupsPath, int(groupsExtension - world.groupsPath),
+             ".report", groupsExtension);
+    return 1;
+}
+
+const char* saveFileName() {
+    if (!world.groupsPath[0])
+        copyText(world.groupsPath, PathSize, "Default.csv");
+    char suffix[64];
+    std::snprintf(suffix, sizeof suffix, ".%d(%s).omb", world.run.stepCount, world.edition->version);
+    const char* extension = pathExtension(world.groupsPath);
+    int keep = int(extension - world.groupsPath);
+    if (!joinText(commandText.chosenPath, PathSize, world.groupsPath, keep, suffix, "")) {
+        std::snprintf(world.errorText, sizeof world.errorText,
+                      "Save-file name would need %d characters, at most %d fit",
+                      keep + int(std::strlen(suffix)), PathSize - 1);
+        ConsoleLog("Can't save: The error was %s\r\n", world.errorText);
+        return nullptr;
+    }
+    return commandText.chosenPath;
+}
+
+void saveCommand() {
+    // A name that does not fit has already been reported.
+    const char* name = saveFileName();
+    if (!name)
+        return;
+    endReportFile();
+    ShowFileMessage("SAVE to %s coming soon", name);
+}
+
+void saveSnapshotCommand() {
+    // Without a groups file there is nothing worth naming a snapshot after.
+    if (!world.groupsPath[0])
+        return;
+    const char* name = saveFileName();
+    if (!name)
+        return;  // already logged
+    endReportFile();
+    if (!saveSnapshot(name))
+        ConsoleLog("Can't save: The error was %s\r\n", world.errorText);
+}
+
+void newCommand() {
+    world.groupsName[0] = 0;
+    world.reportPath[0] = 0;
+}
+
+void restartCommand() {
+    world.groupsName[0] = 0;
+    world.groupsPath[0] = 0;
+    world.run.constructionZone = 0;
+    world.run.restartRequested = 1;
+}

@@ -1,7 +1,0 @@
-// The Win32 side of ombrane-legacy.exe, over the glue both programs share.
-#pragma once
-
-#include "frontend/win32/win32.h"
-
-// Road and every car, straight onto the window.
-void PaintAll(HWND window);

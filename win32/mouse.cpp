@@ -1,0 +1,21 @@
+// Clicks and drags in the main window, as both programs take them.
+#include "win32.h"
+
+#include "frontend/inspect.h"
+#include "frontend/view.h"
+
+// The front end reads the point as the message's packed position word.
+void StoreClick(int x, int y) { storeClickPoint(unsigned(x & 0xFFFF) | unsigned(y & 0xFFFF) << 16); }
+
+int TakeDragPoint(int x, int y, UINT keyFlags) {
+    if (!isLeftButtonHeld(keyFlags))
+        return 0;
+    StoreClick(x, y);
+    return 1;
+}
+
+void DrawDragDot(HWND window) {
+    HDC dc = GetDC(window);
+    SetPixel(dc, view.clickX, view.clickY, RGB(0, 0, 0));
+    ReleaseDC(window, dc);
+}
