@@ -7,6 +7,7 @@
 #include "core/sim.h"
 #include "files/report.h"
 #include "files/snapshot.h"
+#include "rewind_check.h"
 #include "ombrane_version.h"
 
 #include <cerrno>
@@ -19,7 +20,8 @@ namespace {
 
 const char Usage[] =
     "usage: ombrane-batch [--legacy] [--steps N] [--multiplier M] [--zone]\n"
-    "                     [--dump FILE] [--save FILE] [--restore FILE] [GROUPS.csv]\n"
+    "                     [--dump FILE] [--save FILE] [--restore FILE]\n"
+    "                     [--rewind-check S] [GROUPS.csv]\n"
     "  --legacy        run the earlier edition (" OMBRANE_LEGACY_VERSION ")\n"
     "  --steps N       steps to simulate (default 4800, five simulated minutes);\n"
     "                  0 runs the ticks without starting: placement and title only\n"
@@ -28,6 +30,9 @@ const char Usage[] =
     "  --dump FILE     write every car's state as CSV after the run\n"
     "  --save FILE     write a snapshot after the run (earlier edition only)\n"
     "  --restore FILE  restore a snapshot before the run (earlier edition only)\n"
+    "  --rewind-check S  after the run, go back to step S (at most N, a multiple of M)\n"
+    "                  and run on to step N again; exit 1 when the two ends differ\n"
+    "                  (current edition only)\n"
     "  GROUPS.csv      groups file, read as the Open command reads it;\n"
     "                  its report file is written beside it\n";
 
@@ -41,6 +46,7 @@ struct Options {
     const char* savePath = nullptr;
     const char* restorePath = nullptr;
     const char* groupsPath = nullptr;
+    long rewindStep = -1;
 };
 
 bool parseCount(const char* text, long low, long* out) {
@@ -67,6 +73,10 @@ bool parseOptions(int argc, char** argv, Options& o) {
             if (!parseCount(value, 0, &o.steps))
                 return false;
             i++;
+        } else if (!std::strcmp(a, "--rewind-check")) {
+            if (!parseCount(value, 0, &o.rewindStep))
+                return false;
+            i++;
         } else if (!std::strcmp(a, "--multiplier")) {
             if (!parseCount(value, 1, &o.multiplier))
                 return false;
@@ -89,6 +99,9 @@ bool parseOptions(int argc, char** argv, Options& o) {
     if (o.legacy && (o.zone || o.multiplierGiven))
         return false;
     if (!o.legacy && (o.savePath || o.restorePath))
+        return false;
+    // Going back keeps the ticks' rhythm only from a step a tick starts at.
+    if (o.rewindStep >= 0 && (o.legacy || o.rewindStep > o.steps || o.rewindStep % o.multiplier != 0))
         return false;
     return true;
 }
@@ -165,6 +178,8 @@ int main(int argc, char** argv) {
     }
 
     run(o);
+    if (o.rewindStep >= 0 && !checkRewind(int(o.rewindStep)))
+        return 1;
 
     if (o.dumpPath && !dumpCars(o.dumpPath)) {
         std::fprintf(stderr, "ombrane-batch: cannot write %s: %s\n", o.dumpPath, std::strerror(errno));

@@ -1,9 +1,11 @@
 // Open, Save, New and Restart, without their windows.
 #include "commands/commands.h"
 
+#include "core/history.h"
 #include "core/platform.h"
 #include "files/groups.h"
 #include "files/paths.h"
+#include "files/report.h"
 #include "files/snapshot.h"
 
 #include <cstdio>
@@ -32,6 +34,7 @@ int openGroupsFile(const char* path, const char* name) {
             ConsoleLog("Can't restore: The error was %s\r\n", world.errorText);
             return 0;
         }
+        clearHistory();
         world.reportToFile = 0;
         return 2;
     }
@@ -51,6 +54,9 @@ int openGroupsFile(const char* path, const char* name) {
         return 0;
     }
 
+    // The file writes into the groups as it is read: no earlier state of
+    // this run may come back after it.
+    clearHistory();
     world.carCountsRead = readGroupsFile(path);
     if (world.groupRowsRead == 0) {
         ConsoleLog("Could not read file %s\r\n", path);
@@ -114,8 +120,51 @@ void newCommand() {
 }
 
 void restartCommand() {
+    clearHistory();
     world.groupsName[0] = 0;
     world.groupsPath[0] = 0;
     world.run.constructionZone = 0;
     world.run.restartRequested = 1;
+}
+
+int backCommand(int step) {
+    switch (goBackTo(step)) {
+    case BackNoHistory:
+        if (world.edition->keepsHistory)
+            ConsoleLog("Cannot go back: nothing kept yet\r\n");
+        return 0;
+    case BackTooOld:
+        ConsoleLog("Cannot go back to step %d: the oldest step kept is %d\r\n", step,
+                   oldestKeyframeStep());
+        return 0;
+    case BackAhead:
+        ConsoleLog("Cannot go back to step %d: the run is at step %d\r\n", step,
+                   world.run.stepCount);
+        return 0;
+    case BackDone:
+        break;
+    }
+    ConsoleLog("Back to step %d\r\n", step);
+    if (world.reportToFile) {
+        // The line due at this very step has not been written yet in the
+        // state brought back; it comes again when the run goes on.
+        int lastSecond = -1;
+        if (!cutReportFile(world.reportPath, step, world.stepsPerSecond, &lastSecond)) {
+            ConsoleLog("Cannot cut the report file %s, so report output is off for it\r\n",
+                       world.reportPath);
+            world.reportToFile = 0;
+        } else if (lastSecond < 0) {
+            ConsoleLog("report file cut after its header\r\n");
+        } else {
+            ConsoleLog("report file cut after %d s\r\n", lastSecond);
+        }
+    }
+    UpdateTitle();
+    RequestRepaint();
+    return 1;
+}
+
+int backOnePeriodCommand() {
+    int period = world.reportPeriod > 0 ? world.reportPeriod : KeyframeSteps;
+    return backCommand(world.run.stepCount - period);
 }

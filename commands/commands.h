@@ -40,3 +40,13 @@ void saveSnapshotCommand();
 // tick to bring back the built-in groups, without the construction zone.
 void newCommand();
 void restartCommand();
+
+// Goes back to `step` (Backspace, Back to Step): logs "Back to step %d",
+// cuts the report file after the lines written before that step, so running
+// on appends the new future's lines, and pauses. A step that is not held
+// (too old, not reached yet) is logged and changes nothing; the earlier
+// edition keeps no history and ignores it. 1 when the run went back.
+int backCommand(int step);
+
+// Backspace: back one report period (80 steps unless column R says otherwise).
+int backOnePeriodCommand();

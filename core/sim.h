@@ -34,6 +34,7 @@ void ShowBanner();
 void ShowHints();
 
 // Tick and run control
+void stepWorld();                       // every car one step, then the step count
 void runTick();
 void handleRunKey(int character);
 

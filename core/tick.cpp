@@ -3,7 +3,17 @@
 #include "platform.h"
 #include "sim.h"
 
+#include "history.h"
+
 ReportWriter reportWriter;
+
+// One step of every car, in ascending index; the count is read again after
+// every car.
+void stepWorld() {
+    for (int i = 0; i < world.carTotal; i++)
+        stepCar(i);
+    world.run.stepCount++;
+}
 
 namespace {
 
@@ -32,23 +42,18 @@ void writeReportPoint() {
         writeReport(world.reportLine, "a");
 }
 
-// One step of every car, in ascending index; the count is read again after
-// every car.
-void stepAllCars() {
-    for (int i = 0; i < world.carTotal; i++)
-        stepCar(i);
-    world.run.stepCount++;
-}
-
 void advance() {
     RunControl& run = world.run;
-    if (atReportPoint())
+    recordKeyframe();
+    if (atReportPoint()) {
+        recordReportPoint();
         writeReportPoint();
+    }
     if (!world.edition->hasMultiplier) {
-        stepAllCars();
+        stepWorld();
     } else {
         for (int k = 0; k < run.speedMultiplier; k++) {
-            stepAllCars();
+            stepWorld();
             if (run.stepCount == run.stepTo) {
                 run.running = 0;
                 break;
@@ -75,6 +80,7 @@ void runTick() {
         run.running = 0;
     }
     if (carsToPlace() > 0) {
+        clearHistory();
         run.stepCount = 0;
         world.carTotal = placeAllCars(world.drawContext);
         if (!world.edition->drawsCarsAsTheyMove)
@@ -126,6 +132,7 @@ void handleRunKey(int character) {
         if (!world.edition->hasConstructionZone)
             return;
         run.constructionZone = !run.constructionZone;
+        noteModelChange();
         ConsoleLog(run.constructionZone ? "Construction Zone--Fines doubled\r\n"
                                         : "Roadwork Complete--Drive Safely\r\n");
         RequestRepaint();

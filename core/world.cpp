@@ -24,6 +24,7 @@ const Edition CurrentEdition = {
     .roundsPixels = 1,
     .carsWithMarkers = 1,
     .titleShowsTickTime = 0,
+    .keepsHistory = 1,
 };
 
 const Edition LegacyEdition = {
@@ -44,6 +45,7 @@ const Edition LegacyEdition = {
     .roundsPixels = 0,
     .carsWithMarkers = 0,
     .titleShowsTickTime = 1,
+    .keepsHistory = 0,
 };
 
 // Zero at process start except for these.

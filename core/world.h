@@ -164,6 +164,7 @@ struct Edition {
     int roundsPixels;           // halves round up; else pixel values truncate
     int carsWithMarkers;        // car bodies a pixel taller, lane-change markers
     int titleShowsTickTime;     // title has the tick's ms per second, not step-to
+    int keepsHistory;           // keyframes for going back (rewind)
 };
 extern const Edition CurrentEdition;
 extern const Edition LegacyEdition;

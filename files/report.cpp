@@ -4,8 +4,12 @@
 #include "core/platform.h"
 #include "core/sim.h"
 
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 int appendReportLine(const char* text, const char* path, const char* mode) {
     // Binary, with the line ends written out by hand, so that the file holds
@@ -27,6 +31,55 @@ int appendReportLine(const char* text, const char* path, const char* mode) {
     }
     std::fclose(file);
     return 0;
+}
+
+namespace {
+
+// The time of a report line, ", <seconds>, ..."; false for anything else.
+bool lineSeconds(const char* line, int* seconds) {
+    if (line[0] != ',' || line[1] != ' ')
+        return false;
+    char* end = nullptr;
+    long value = std::strtol(line + 2, &end, 10);
+    if (end == line + 2 || (*end != ',' && *end != '\r' && *end != '\n') || value < 0 || value > INT_MAX)
+        return false;
+    *seconds = int(value);
+    return true;
+}
+
+}  // namespace
+
+int cutReportFile(const char* path, int step, int stepsPerSecond, int* lastSecond) {
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file)
+        return 0;
+    char line[LineSize + 8];
+    long keep = 0;
+    int last = -1;
+    bool header = true;
+    while (std::fgets(line, sizeof line, file)) {
+        std::size_t length = std::strlen(line);
+        if (length == 0 || line[length - 1] != '\n')
+            break;  // a line longer than any report line, or an unfinished one
+        int seconds = 0;
+        if (!header) {
+            if (!lineSeconds(line, &seconds) || double(seconds) * stepsPerSecond >= step)
+                break;
+            last = seconds;
+        }
+        header = false;
+        keep = std::ftell(file);
+    }
+    bool readWell = !std::ferror(file);
+    std::fclose(file);
+    if (!readWell || keep < 0)
+        return 0;
+    std::error_code error;
+    std::filesystem::resize_file(path, std::uintmax_t(keep), error);
+    if (error)
+        return 0;
+    *lastSecond = last;
+    return 1;
 }
 
 void connectReportFile() { reportWriter = appendReportLine; }

@@ -11,6 +11,7 @@
 #define IDM_RESTART  40019
 #define IDM_STEPTO   40020
 #define IDM_SPEED    40023
+#define IDM_BACKTO   40024
 
 // Edit field of the Speed and Step To dialogs
 #define IDC_NUMBER   1003

@@ -121,6 +121,12 @@ void CommandStepTo(HWND window) {
     AskNumber(instanceHandle, window, "StepToDlg", NumberDlgProc, &world.run.stepTo);
 }
 
+void CommandBackTo(HWND window) {
+    int step = 0;
+    if (AskNumber(instanceHandle, window, "BackToDlg", NumberDlgProc, &step) == 1)
+        backCommand(step);
+}
+
 void CommandSpeed(HWND window) {
     AskNumber(instanceHandle, window, "SpeedDlg", NumberDlgProc, &world.run.speedMultiplier);
     if (world.run.speedMultiplier < 1)

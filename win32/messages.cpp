@@ -4,6 +4,7 @@
 
 #include <windowsx.h>
 
+#include "commands/commands.h"
 #include "core/sim.h"
 #include "frontend/view.h"
 
@@ -26,7 +27,12 @@ static void OnSize(HWND, UINT, int width, int height) {
 }
 
 static void OnTimer(HWND, UINT) { runTick(); }
-static void OnChar(HWND, TCHAR character, int) { handleRunKey((unsigned char)character); }
+static void OnChar(HWND, TCHAR character, int) {
+    if (character == '\b')
+        backOnePeriodCommand();
+    else
+        handleRunKey((unsigned char)character);
+}
 // The next paint removes the drag dots.
 static void OnLButtonUp(HWND window, int, int, UINT) { InvalidateRect(window, nullptr, FALSE); }
 static void OnClose(HWND window) { DestroyWindow(window); }

@@ -34,6 +34,7 @@ static void OnCommand(HWND window, int id, HWND control, UINT code) {
     case IDM_RESTART: restartCommand(); break;
     case IDM_STEPTO:  CommandStepTo(window); break;
     case IDM_SPEED:   CommandSpeed(window); break;
+    case IDM_BACKTO:  CommandBackTo(window); break;
     default:          FORWARD_WM_COMMAND(window, id, control, code, DefWindowProcA); break;
     }
 }
