@@ -34,7 +34,7 @@ add_dependencies(ombrane ombrane-helpfile)
 
 # Test-only Windows programs, run under Wine by scripts/wine-tests.sh:
 # the console reader and the in-process GDI tests.
-option(OMBRANE_WINE_TESTS "Build the Windows test helpers" ON)
+option(OMBRANE_WINE_TESTS "Build the Windows test helpers" ${OMBRANE_TESTS})
 set(OMBRANE_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources to cross-build")
 if(OMBRANE_WINE_TESTS)
   add_executable(ombrane-conread WIN32 ${CMAKE_SOURCE_DIR}/tests/wine/conread.cpp)
@@ -65,3 +65,5 @@ file(GLOB LEGACY_WIN32_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/legacy/win3
 add_executable(ombrane-legacy WIN32 ${LEGACY_WIN32_SOURCES} ${CMAKE_SOURCE_DIR}/resources/legacy.rc)
 target_include_directories(ombrane-legacy PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/resources)
 target_link_libraries(ombrane-legacy PRIVATE ${OMBRANE_WIN32_LIBS})
+
+include(${CMAKE_CURRENT_LIST_DIR}/package.cmake)
