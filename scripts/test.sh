@@ -9,14 +9,14 @@ jobs=$(nproc)
 scripts/install-deps.sh
 
 echo "== Native build and tests"
-cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/native -j"$jobs"
-ctest --test-dir build/native --output-on-failure -j"$jobs"
+cmake --preset native >/dev/null
+cmake --build --preset native -j"$jobs"
+ctest --preset native -j"$jobs"
 
 echo "== Sanitizers (ASan, UBSan)"
-cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DOMBRANE_SANITIZE=ON >/dev/null
-cmake --build build/sanitize -j"$jobs"
-ctest --test-dir build/sanitize --output-on-failure -j"$jobs"
+cmake --preset sanitize >/dev/null
+cmake --build --preset sanitize -j"$jobs"
+ctest --preset sanitize -j"$jobs"
 
 echo "== Fuzzing the file readers"
 scripts/fuzz.sh "${OMBRANE_FUZZ_SECONDS:-45}"
