@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the native suite, the same suite under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the file readers under
-# libFuzzer for a bounded time, and both Windows programs under Wine.
+# libFuzzer for a bounded time, both Windows programs under Wine, the run
+# command's browser view and the Windows release zip.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -25,5 +26,7 @@ echo "== Windows programs under Wine"
 scripts/build-windows.sh
 scripts/wine-tests.sh
 scripts/wine-legacy-tests.sh
+tests/wine/run-in-browser.sh
+tests/wine/release-zip.sh
 
 echo "== All tests passed"
