@@ -22,7 +22,8 @@ start_xvfb() {     # log file
         rm -f "$numberfile"
         return 1
     fi
-    export DISPLAY=:$(head -n1 "$numberfile")
+    DISPLAY=:$(head -n1 "$numberfile")
+    export DISPLAY
     rm -f "$numberfile"
 }
 
@@ -72,6 +73,6 @@ stop_display() {
     for pid in $WEB_PID $VNC_PID $XVFB_PID; do
         wait "$pid" 2>/dev/null
     done
-    WEB_PID= VNC_PID= XVFB_PID=
+    WEB_PID='' VNC_PID='' XVFB_PID=''
     return 0
 }

@@ -71,7 +71,8 @@ wait_for_address() {
     done
     web_port=$(sed 's/.*localhost:\([0-9]*\)\/.*/\1/' <<<"$url")
     vnc_port=$(sed -n 's/.*VNC viewers: localhost:\([0-9]*\)\..*/\1/p' "$WORK/run.out")
-    export DISPLAY=$(sed -n 's/.*the virtual display \(:[0-9]*\)\..*/\1/p' "$WORK/run.out")
+    DISPLAY=$(sed -n 's/.*the virtual display \(:[0-9]*\)\..*/\1/p' "$WORK/run.out")
+    export DISPLAY
     [ -n "$url" ]
 }
 
