@@ -45,7 +45,7 @@ target_link_libraries(ombrane-legacy PRIVATE ombrane_win32_platform ombrane_win3
 
 # Test-only Windows programs, run under Wine by scripts/wine-tests.sh:
 # the console reader and the in-process GDI tests of ombrane.exe's painting.
-option(OMBRANE_WINE_TESTS "Build the Windows test helpers" ON)
+option(OMBRANE_WINE_TESTS "Build the Windows test helpers" ${OMBRANE_TESTS})
 set(OMBRANE_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources to cross-build")
 if(OMBRANE_WINE_TESTS)
   add_executable(ombrane-conread WIN32 ${CMAKE_SOURCE_DIR}/tests/wine/conread.cpp)
@@ -63,3 +63,5 @@ if(OMBRANE_WINE_TESTS)
     message(WARNING "No GoogleTest sources at ${OMBRANE_GTEST_SOURCE}: GDI tests not built")
   endif()
 endif()
+
+include(${CMAKE_CURRENT_LIST_DIR}/package.cmake)

@@ -1,15 +1,22 @@
 #!/bin/sh
-# Cross-builds both Windows programs into build-win (or the folder given).
+# Cross-builds the Windows programs with the `windows` preset into build-win
+# or the folder given. Further arguments name the targets to build instead
+# of both programs; OMBRANE_BUILD_TESTS=1 adds the Wine tests' helpers.
+#
+#   scripts/build-windows.sh [build-dir [target...]]
 set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$here/build-win}
-jobs=${JOBS:-2}
-generator=
-command -v ninja >/dev/null 2>&1 && generator="-G Ninja"
-cmake -S "$here" -B "$build" $generator \
-  -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64.cmake" \
-  -DCMAKE_BUILD_TYPE=Release
-cmake --build "$build" -j "$jobs" --target ombrane ombrane-legacy
+[ $# -gt 0 ] && shift
+targets=${*:-ombrane ombrane-legacy}
 if [ "${OMBRANE_BUILD_TESTS:-0}" = 1 ]; then
-  cmake --build "$build" -j "$jobs" --target ombrane-conread ombrane-gdi-tests
+  targets="$targets ombrane-conread ombrane-gdi-tests"
 fi
+# A new build folder uses Ninja when it is there; an existing one keeps the
+# generator it was made with.
+if [ -z "${CMAKE_GENERATOR:-}" ] && command -v ninja >/dev/null 2>&1; then
+  export CMAKE_GENERATOR=Ninja
+fi
+cmake -S "$here" --preset windows -B "$build"
+# shellcheck disable=SC2086 # one word per target
+cmake --build "$build" -j "${JOBS:-2}" --target $targets

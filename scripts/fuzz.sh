@@ -8,10 +8,9 @@ set -euo pipefail
 
 seconds=${1:-60}
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$root/build-fuzz
+build=$root/build-fuzz    # the fuzz preset's folder
 
-CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DOMBRANE_FUZZ=ON -DOMBRANE_BENCH=OFF >/dev/null
+cmake -S "$root" --preset fuzz >/dev/null
 cmake --build "$build" -j2
 
 status=0

@@ -1,17 +1,38 @@
 #!/usr/bin/env bash
-# Installs, as root on Debian, whichever of the packages that the build and
-# the tests need are missing. Quiet when everything is there.
+# Installs, as root on Debian, whichever packages a task needs that are
+# missing; quiet when everything is there. Every script that needs packages
+# asks here, so each package is named once.
+#
+#   scripts/install-deps.sh              everything: builds, tests, fuzzing, run
+#   scripts/install-deps.sh --run-only   what scripts/run.sh needs
+#   scripts/install-deps.sh --wine-tests what scripts/wine-tests.sh needs
+#   scripts/install-deps.sh --release    what scripts/release.sh needs
+#
+# Exits 1, naming the packages, when some are missing and this is not root
+# on a machine with apt-get.
 set -euo pipefail
 
-packages=(
-  cmake g++ make libgtest-dev libbenchmark-dev        # native build, tests, benchmarks
-  clang libclang-rt-14-dev                            # libFuzzer and sanitizers
-  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64      # the Windows programs
-  wine wine64 xvfb xdotool imagemagick x11-utils      # running and driving them
+windows_build=(cmake make ninja-build g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64)
+run=("${windows_build[@]}" wine wine64 xvfb x11vnc novnc websockify)
+wine_tests=(
+  "${run[@]}"
+  googletest                                          # the GDI tests, cross-built
+  xdotool imagemagick x11-utils                       # driving the Windows programs
+  curl vncsnapshot                                    # checking the run command's web view
 )
-if [ "${1:-}" = "--run-only" ]; then
-  packages=(cmake g++ make g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64 xvfb)
-fi
+all=(
+  "${wine_tests[@]}"
+  g++ libgtest-dev libbenchmark-dev                   # native build, tests, benchmarks
+  clang libclang-rt-14-dev                            # libFuzzer and sanitizers
+)
+
+case "${1:-}" in
+  "")         packages=("${all[@]}") ;;
+  --run-only) packages=("${run[@]}") ;;
+  --wine-tests) packages=("${wine_tests[@]}") ;;
+  --release)  packages=("${windows_build[@]}") ;;
+  *) echo "usage: scripts/install-deps.sh [--run-only | --wine-tests | --release]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
@@ -19,7 +40,11 @@ for p in "${packages[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
+if [ "$(id -u)" != 0 ] || ! command -v apt-get >/dev/null 2>&1; then
+  echo "Please install: ${missing[*]}" >&2
+  exit 1
+fi
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
-apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+timeout 900 apt-get update -qq
+timeout 1800 apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,65 +1,98 @@
 #!/bin/bash
 # Builds ombrane.exe and starts it under Wine. On a desktop it opens in the
-# current X display; without one it runs inside a virtual display (Xvfb),
-# whose number is printed so that a viewer can be attached.
+# current X display. Without one (or with --web) it runs in a virtual
+# display that a web browser on this machine shows: the command prints the
+# address to open. The program's Exit, Ctrl+C or a TERM signal ends
+# everything the command started: Wine, the display and its web view.
 # As root on Debian, missing packages are installed first.
-# Usage: scripts/run.sh [--legacy]    (--legacy starts the earlier edition, 0.7)
+#
+#   scripts/run.sh [--legacy] [--web]
+#     --legacy   the earlier edition, 0.7
+#     --web      the browser view even when there is a display
+#   OMBRANE_WEB_PORT   first web port to try (default 6080; the next free
+#                      one up to 19 above it is taken)
 set -eu
 
 program=ombrane.exe
-[ "${1:-}" = "--legacy" ] && program=ombrane-legacy.exe
+web=0
+for arg in "$@"; do
+    case $arg in
+        --legacy) program=ombrane-legacy.exe ;;
+        --web) web=1 ;;
+        *) echo "usage: scripts/run.sh [--legacy] [--web]" >&2; exit 2 ;;
+    esac
+done
+[ -z "${DISPLAY:-}" ] && web=1
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${OMBRANE_WIN_BUILD:-$ROOT/build-win}
 
-need=()
-command -v x86_64-w64-mingw32-g++ >/dev/null 2>&1 || need+=(g++-mingw-w64-x86-64)
-command -v cmake >/dev/null 2>&1 || need+=(cmake)
-command -v wine >/dev/null 2>&1 || need+=(wine)
-[ -x /usr/lib/wine/wine64 ] || command -v wine64 >/dev/null 2>&1 || need+=(wine64)
-if [ -z "${DISPLAY:-}" ]; then
-    command -v Xvfb >/dev/null 2>&1 || need+=(xvfb)
-fi
-if [ ${#need[@]} -gt 0 ]; then
-    if [ "$(id -u)" != 0 ] || ! command -v apt-get >/dev/null 2>&1; then
-        echo "Please install: ${need[*]}" >&2
-        exit 1
+# Off Debian, or not as root, go on when the commands are there anyway.
+if ! "$ROOT/scripts/install-deps.sh" --run-only; then
+    for tool in cmake x86_64-w64-mingw32-g++ wine; do
+        command -v "$tool" >/dev/null 2>&1 || exit 1
+    done
+    if [ "$web" = 1 ]; then
+        for tool in Xvfb x11vnc websockify; do
+            command -v "$tool" >/dev/null 2>&1 || exit 1
+        done
+        [ -f /usr/share/novnc/vnc.html ] || exit 1
     fi
-    echo "Installing: ${need[*]}"
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
 fi
 
 "$ROOT/scripts/build-windows.sh" "$BUILD"
 
-# A prefix of its own, so the first start does not touch ~/.wine; no Mono
-# or Gecko download dialogs.
-export WINEPREFIX=${WINEPREFIX:-$BUILD/wineprefix-run}
+. "$ROOT/scripts/display.sh"
+LOGS=$(mktemp -d "${TMPDIR:-/tmp}/ombrane-run.XXXXXX")
+APP_PID=
+cleanup() {
+    set +e          # a step that finds nothing to end must not skip the rest
+    if [ -n "$APP_PID" ]; then
+        timeout 20 wineserver -k >/dev/null 2>&1
+        timeout 20 wineserver -w >/dev/null 2>&1
+        kill "$APP_PID" 2>/dev/null
+        wait "$APP_PID" 2>/dev/null
+    fi
+    stop_display
+    rm -rf "$LOGS"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEDEBUG=${WINEDEBUG:--all}
 
-XVFB_PID=
-cleanup() {
-    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
-    return 0
-}
-trap cleanup EXIT
-trap "exit 130" INT TERM
-
-if [ -z "${DISPLAY:-}" ]; then
-    displayfile=$(mktemp)
-    Xvfb -displayfd 3 -screen 0 1600x1000x24 -nolisten tcp 3>"$displayfile" >/dev/null 2>&1 &
-    XVFB_PID=$!
-    for _ in $(seq 50); do
-        [ -s "$displayfile" ] && break
-        sleep 0.2
-    done
-    [ -s "$displayfile" ] || { echo "Xvfb did not start" >&2; exit 1; }
-    export DISPLAY=:$(head -n1 "$displayfile")
-    rm -f "$displayfile"
-    echo "No display: running in the virtual display $DISPLAY (close with Ctrl+C)."
+if [ "$web" = 1 ]; then
+    start_xvfb "$LOGS/xvfb.log" || { echo "Xvfb did not start" >&2; exit 1; }
+    # A prefix of its own, so the first start does not touch ~/.wine. With
+    # no window manager on the display, Wine draws the frames and moves the
+    # focus itself.
+    export WINEPREFIX=${WINEPREFIX:-$BUILD/wineprefix-web}
+    if [ ! -f "$WINEPREFIX/.ombrane-unmanaged" ]; then
+        echo "Preparing the Wine prefix $WINEPREFIX (first start only)..."
+        timeout 300 wineboot -i >/dev/null 2>&1
+        timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+        timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v UseTakeFocus /d N /f >/dev/null 2>&1
+        timeout 60 wineserver -w
+        touch "$WINEPREFIX/.ombrane-unmanaged"
+    fi
+    start_web_view "$LOGS" "${OMBRANE_WEB_PORT:-6080}" ||
+        { echo "The web view did not start:" >&2; cat "$LOGS"/*.log >&2; exit 1; }
+    echo "Ombrane runs in the virtual display $DISPLAY. Open in a web browser on this machine:"
+    echo
+    echo "    http://localhost:$WEB_PORT/vnc.html?autoconnect=1"
+    echo
+    echo "(VNC viewers: localhost:$VNC_PORT. From another machine: ssh -L $WEB_PORT:localhost:$WEB_PORT this-host.)"
+    echo "Ctrl+C ends the program and the view."
+else
+    export WINEPREFIX=${WINEPREFIX:-$BUILD/wineprefix-run}
 fi
 
+# In the background, so that Ctrl+C and TERM reach the traps at once.
 cd "$BUILD"
-wine "./$program"
+wine "./$program" &
+APP_PID=$!
+status=0
+wait "$APP_PID" || status=$?
+exit "$status"

@@ -22,12 +22,12 @@ finish() {
 }
 
 # --- display and Wine prefix --------------------------------------------------
-XVFB_PID=
+. "$ROOT/scripts/display.sh"
 APP_PID=
 cleanup() {
     [ -n "${WINEPREFIX:-}" ] && timeout 20 wineserver -k >/dev/null 2>&1
     [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null
-    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
+    stop_display
     rm -rf "$WORK"
 }
 
@@ -36,14 +36,13 @@ start_display_and_prefix() {    # name of the work folder under /tmp
     trap cleanup EXIT
     trap 'exit 1' INT TERM
 
-    Xvfb -displayfd 3 -screen 0 1600x1000x24 -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
-    XVFB_PID=$!
-    for _ in $(seq 50); do
-        [ -s "$WORK/display" ] && break
-        sleep 0.2
-    done
-    [ -s "$WORK/display" ] || { fail "Xvfb started"; finish; }
-    export DISPLAY=:$(head -n1 "$WORK/display")
+    start_xvfb "$WORK/xvfb.log" || { fail "Xvfb started"; finish; }
+    prepare_prefix "$WORK/prefix"
+}
+
+# Exports WINEPREFIX as a fresh copy, in the folder given, of the prepared
+# prefix kept in the build tree, which is made first if need be.
+prepare_prefix() { # folder for the copy
     export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
 
     # One initialised prefix is kept in the build tree; every run works on a
@@ -62,9 +61,9 @@ start_display_and_prefix() {    # name of the work folder under /tmp
         timeout 60 wineserver -w
         touch "$template/.ombrane-ready"
     fi
-    cp -a "$template" "$WORK/prefix"
+    cp -a "$template" "$1"
     flock -u 9
-    export WINEPREFIX=$WORK/prefix
+    export WINEPREFIX=$1
 }
 
 winpath() { echo "Z:${1//\//\\}"; }
@@ -151,6 +150,16 @@ focus_main() {
 }
 
 keys() { focus_main; xdotool key --delay 80 "$@"; sleep 0.4; }
+
+# Ctrl+O, then the path typed into the file dialog and Return. Returns 1,
+# typing nothing, when no Open dialog came up.
+open_file() {      # path on this machine
+    keys ctrl+o
+    find_window '^Open$' 15 >/dev/null || return 1
+    xdotool type --delay 40 "$(winpath "$1")"
+    xdotool key Return
+    sleep 0.5
+}
 
 program_ends() {   # seconds
     for _ in $(seq $(($1 * 4))); do

@@ -20,11 +20,7 @@ done
 
 # --- build ------------------------------------------------------------------
 mkdir -p "$BUILD"
-generator=
-command -v ninja >/dev/null 2>&1 && generator="-G Ninja"
-if ! { cmake -S "$ROOT" -B "$BUILD" $generator -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" \
-           -DCMAKE_BUILD_TYPE=Release &&
-       cmake --build "$BUILD" -j "${JOBS:-2}" --target ombrane-legacy ombrane-conread; } \
+if ! "$ROOT/scripts/build-windows.sh" "$BUILD" ombrane-legacy ombrane-conread \
        >"$BUILD/wine-legacy-build.log" 2>&1; then
     tail -30 "$BUILD/wine-legacy-build.log"
     fail "Windows build of ombrane-legacy.exe"
@@ -43,14 +39,6 @@ console_unchanged() {  # the console text still equals the saved copy
     dump_console && cmp -s "$WORK/screen.txt" "$WORK/before.txt"
 }
 remember_console() { dump_console; cp "$WORK/screen.txt" "$WORK/before.txt"; }
-
-open_file() {      # Ctrl+O, then the path typed into the file dialog
-    keys ctrl+o
-    find_window '^Open$' 15 >/dev/null || return 1
-    xdotool type --delay 40 "$(winpath "$1")"
-    xdotool key Return
-    sleep 0.5
-}
 
 red_pixels() {     # pure red pixels on the screen: the cars of the first test group
     import -window root "$WORK/shot.png" 2>/dev/null

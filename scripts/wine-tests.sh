@@ -14,25 +14,7 @@ BUILD=${1:-$ROOT/build-win}
 . "$ROOT/scripts/wine-harness.sh"
 
 # --- packages ---------------------------------------------------------------
-install_missing() {
-    local wanted=() pair
-    for pair in x86_64-w64-mingw32-g++:g++-mingw-w64-x86-64 wine:wine \
-                Xvfb:xvfb xdotool:xdotool import:imagemagick xwininfo:x11-utils \
-                cmake:cmake ninja:ninja-build; do
-        command -v "${pair%%:*}" >/dev/null 2>&1 || wanted+=("${pair#*:}")
-    done
-    [ -x /usr/lib/wine/wine64 ] || command -v wine64 >/dev/null 2>&1 || wanted+=(wine64)
-    [ -f /usr/src/googletest/CMakeLists.txt ] || wanted+=(googletest)
-    [ ${#wanted[@]} -eq 0 ] && return 0
-    if [ "$(id -u)" != 0 ] || ! command -v apt-get >/dev/null 2>&1; then
-        echo "missing packages: ${wanted[*]} (install them, or run as root on Debian)"
-        return 1
-    fi
-    log "installing ${wanted[*]}"
-    export DEBIAN_FRONTEND=noninteractive
-    timeout 900 apt-get update -qq && timeout 1800 apt-get install -y -qq --no-install-recommends "${wanted[@]}" >/dev/null
-}
-install_missing || { fail "packages installed"; finish; }
+"$ROOT/scripts/install-deps.sh" --wine-tests || { fail "packages installed"; finish; }
 
 # --- build ------------------------------------------------------------------
 mkdir -p "$BUILD"
@@ -213,10 +195,7 @@ check "help: a long line breaks at its last blank within a chunk" grep -qxF "Omb
 # --- opening a groups file ------------------------------------------------------------
 mkdir -p "$WORK/data"
 cp "$ROOT/tests/wine/two-groups.csv" "$WORK/data/two-groups.csv"
-keys ctrl+o
-check "Ctrl+O opens the file dialog" window_appears '^Open$' 15
-xdotool type --delay 40 "$(winpath "$WORK/data/two-groups.csv")"
-xdotool key Return
+check "Ctrl+O opens the file dialog" open_file "$WORK/data/two-groups.csv"
 check "the file is read" console_has "Read 2 groups from $(winpath "$WORK/data/two-groups.csv")" 15
 check "its cars are placed" console_has "Placed 20 cars in 2 groups on roadway" 10
 check "title names the groups file" title_matches '^Ombrane 0\.8 - two-groups\.csv       #\(           0\)0  x1   20 cars' 10
@@ -256,11 +235,7 @@ check "Ctrl+N forgets the file name in the title" title_matches '^Ombrane 0\.8 -
 
 # --- refused names ----------------------------------------------------------------------
 cp "$WORK/data/two-groups.csv" "$WORK/data/old.report.csv"
-keys ctrl+o
-if find_window '^Open$' 15 >/dev/null; then
-    xdotool type --delay 40 "$(winpath "$WORK/data/old.report.csv")"
-    xdotool key Return
-fi
+open_file "$WORK/data/old.report.csv"
 box=$(find_window '^Ombrane$' 10)
 check "a report file is refused with a warning box" test -n "$box"
 check "the warning names the file" dialog_has "old.report.csv looks like a report-file"
@@ -269,11 +244,7 @@ sleep 0.5
 
 # --- a character the console cannot show ---------------------------------------------------
 cp "$ROOT/tests/wine/odd-colour.csv" "$WORK/data/odd-colour.csv"
-keys ctrl+o
-if find_window '^Open$' 15 >/dev/null; then
-    xdotool type --delay 40 "$(winpath "$WORK/data/odd-colour.csv")"
-    xdotool key Return
-fi
+open_file "$WORK/data/odd-colour.csv"
 check "an unknown colour is logged, unprintable bytes as ?" console_has ">> Color Name R?d is unknown.  Using Black" 15
 
 # --- restart ------------------------------------------------------------------------------
