@@ -230,6 +230,31 @@ check "the report file is started" eventually 10 report_started
 check "the report file grows every period" eventually 15 report_grown
 log "report file: $size1 -> $size2 bytes"
 
+# --- going back ------------------------------------------------------------------------
+step_past() { test "$(step_of_title)" -ge "$1"; }
+eventually 30 step_past 300
+keys space
+sleep 1
+paused=$(step_of_title)
+keys BackSpace
+check "Backspace lowers the title's step by 80" eventually 5 step_is "$((paused - 80))"
+check "going back is logged" console_has "Back to step $((paused - 80))" 10
+check "the report file is cut" console_has "report file cut after" 10
+keys Return
+check "Enter runs on after going back" eventually 20 step_past "$((paused + 100))"
+keys space
+times_once() { tail -n +2 "$report" | cut -d, -f2 | sort | uniq -d | grep -q . && return 1; test -s "$report"; }
+check "the report file has no time twice" times_once
+keys ctrl+b
+check "Ctrl+B opens the Back to Step dialog" window_appears '^Back to Step$' 10
+xdotool type --delay 60 "160"; xdotool key Return
+check "Back to Step 160 shows step 160" eventually 5 step_is 160
+check "and logs it" console_has "Back to step 160" 10
+keys ctrl+b
+find_window '^Back to Step$' 10 >/dev/null && { xdotool type --delay 60 "99999"; xdotool key Return; }
+check "a step not reached is refused on the console" console_has "Cannot go back to step 99999: the run is at step 160" 10
+check "and the step stays" step_is 160
+
 keys ctrl+n
 check "Ctrl+N forgets the file name in the title" title_matches '^Ombrane 0\.8 - Default       #\( +[0-9]+\)0  x1   20 cars' 10
 
