@@ -39,6 +39,12 @@ set(OMBRANE_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources to c
 if(OMBRANE_WINE_TESTS)
   add_executable(ombrane-conread WIN32 ${CMAKE_SOURCE_DIR}/tests/wine/conread.cpp)
 
+  # The batch runner over the headless platform, as natively: the golden runs
+  # (tests/golden/golden.sh) under Wine must give the native build's bytes.
+  add_executable(ombrane-batch ${CMAKE_SOURCE_DIR}/batch/main.cpp ${CMAKE_SOURCE_DIR}/core/sys_null.cpp)
+  target_include_directories(ombrane-batch PRIVATE ${CMAKE_SOURCE_DIR})
+  target_link_libraries(ombrane-batch PRIVATE ombrane_model)
+
   if(EXISTS ${OMBRANE_GTEST_SOURCE}/CMakeLists.txt)
     set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
     set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)

@@ -11,5 +11,5 @@ cmake -S "$here" -B "$build" $generator \
   -DCMAKE_BUILD_TYPE=Release
 cmake --build "$build" -j "$jobs" --target ombrane ombrane-legacy
 if [ "${OMBRANE_BUILD_TESTS:-0}" = 1 ]; then
-  cmake --build "$build" -j "$jobs" --target ombrane-conread ombrane-gdi-tests
+  cmake --build "$build" -j "$jobs" --target ombrane-conread ombrane-gdi-tests ombrane-batch
 fi

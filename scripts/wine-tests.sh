@@ -60,6 +60,15 @@ done
 grep -E '^\[  (FAILED|PASSED) |^paint of' "$WORK/gdi.log" | sed 's/^/# /'
 check "GDI pixel tests at 1320x768 (memory DC)" test $gdi_status -eq 0
 
+# --- the same runs as the native build -------------------------------------------
+# The MinGW-built ombrane-batch runs the examples and the busy dense road for
+# 20,000 steps; their dump and report bytes must match the native checksums.
+OMBRANE_LAUNCHER=wine timeout 900 bash "$ROOT/tests/golden/golden.sh" \
+    "$BUILD/ombrane-batch.exe" "$ROOT" >"$WORK/golden.log" 2>&1
+golden_status=$?
+sed 's/^/# /' "$WORK/golden.log"
+check "MinGW ombrane-batch gives the native runs' bytes" test $golden_status -eq 0
+
 # --- helpers for the running program --------------------------------------------
 # The console overlaps the main window's left end; the caption is clicked
 # right of it.
