@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake g++ make libgtest-dev libbenchmark-dev        # native build, tests, benchmarks
+  cmake g++ make libgtest-dev libbenchmark-dev time   # native build, tests, benchmarks
   clang libclang-rt-14-dev                            # libFuzzer and sanitizers
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64      # the Windows programs
   wine wine64 xvfb xdotool imagemagick x11-utils      # running and driving them
