@@ -1,7 +1,8 @@
 #!/bin/bash
 # Drives the real ombrane.exe under Wine as a person would: keys, clicks,
 # dialogs, the console text and the pixels on the screen. Also runs the
-# in-process GDI pixel tests and prints the paint time of a full road.
+# in-process GDI pixel tests and prints the paint time of a full road, and
+# the golden runs with the MinGW-built ombrane-batch.
 #
 # Usage: scripts/wine-tests.sh [build-dir]     (default: build-win)
 # Works on a fresh Debian machine as root: missing packages are installed.
