@@ -7,6 +7,8 @@
 #
 #   scripts/bench.sh [build-dir]        (default build/native, Release)
 #   RUNS=7 CPU=1 scripts/bench.sh       more runs; pin every run to processor 1
+#   WINE_TICKS=1 scripts/bench.sh       also the tick time under Wine at multipliers
+#                                       16, 64, 256 (needs build-win/ombrane-batch.exe)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/native}
@@ -51,3 +53,33 @@ awk -v cpu="$cpu" -v wall="$wall" 'BEGIN {
     steps = 2344 * 12000
     printf "cpu %.2f s (user+sys), wall %.2f s: %.1f ns, %.1f million car-steps/s (cpu)\n",
            cpu, wall, cpu / steps * 1e9, steps / cpu / 1e6 }'
+
+# The window's fast-forward under Wine: the MinGW-built ombrane-batch runs
+# 10,240 steps of (e) at each multiplier; a tick's time is the run's time less
+# that of a run that only places the cars, divided by the ticks.
+exe=${WIN_BUILD:-build-win}/ombrane-batch.exe
+if [ "${WINE_TICKS:-0}" = 1 ]; then
+    if [ ! -f "$exe" ] || ! command -v wine >/dev/null; then
+        echo "no $exe or no wine: build it with OMBRANE_BUILD_TESTS=1 scripts/build-windows.sh" >&2
+        exit 1
+    fi
+    export WINEDEBUG=-all
+    exe=$(cd "$(dirname "$exe")" && pwd)/ombrane-batch.exe
+    timed() {  # label, arguments...: prints the median cpu seconds
+        local label=$1
+        shift
+        for k in $(seq "$runs"); do
+            (cd "$work" && /usr/bin/time -f '%U %S' -o "wine.$label.$k" wine "$exe" "$@" >/dev/null 2>&1)
+        done
+        cat "$work"/wine."$label".* | awk '{ print $1 + $2 }' | median
+    }
+    echo "== Tick time under Wine, (e), 2,344 cars, median of $runs runs (cpu)"
+    base=$(timed base --steps 0 busy-dense-road.csv)
+    for m in 16 64 256; do
+        t=$(timed "m$m" --steps 10240 --multiplier "$m" busy-dense-road.csv)
+        awk -v t="$t" -v b="$base" -v m="$m" 'BEGIN {
+            ticks = 10240 / m
+            printf "multiplier %3d: %.1f ms per tick (%.1f ns per car-step)\n",
+                   m, (t - b) / ticks * 1000, (t - b) / (10240 * 2344) * 1e9 }'
+    done
+fi
