@@ -3,6 +3,7 @@
 // makes a step cost the square of the car count when a lane is empty or
 // nearly so; here the nearest member of each lane is the nearest set bit, a
 // few word operations away. The result is the walk's, bit for bit.
+#include "gaps.h"
 #include "sim.h"
 
 #include <cstring>
@@ -82,6 +83,43 @@ void flipBit(LaneIndex& index, int set, int entry) {
         index.nonEmptyWords[set] &= ~(uint64_t(1) << w);
 }
 
+// Mask bytes of the eight entries from `from` on, entry `from` in the low
+// byte (read byte by byte, so the order does not depend on the machine).
+uint64_t maskWord(const uint8_t* mask, int from) {
+    const uint8_t* p = mask + from;
+    return uint64_t(p[0]) | uint64_t(p[1]) << 8 | uint64_t(p[2]) << 16 | uint64_t(p[3]) << 24 |
+           uint64_t(p[4]) << 32 | uint64_t(p[5]) << 40 | uint64_t(p[6]) << 48 | uint64_t(p[7]) << 56;
+}
+
+// In dense traffic every lane has a member a few entries away: the nearest
+// one is looked for among the Window entries on either side of the car in
+// the per-entry masks, with the set bitsets as the fallback. Either way it is
+// the same entry, because an entry's mask and its bits agree.
+constexpr int Window = 16;
+constexpr uint64_t LowBits = 0x0101010101010101;
+
+// First member of `set` among entries from..from+15 (all inside the ring), or -1.
+int firstInWindow(uint64_t low, uint64_t high, int set, int from) {
+    uint64_t x = (low >> set) & LowBits;
+    if (x)
+        return from + (__builtin_ctzll(x) >> 3);
+    x = (high >> set) & LowBits;
+    if (x)
+        return from + 8 + (__builtin_ctzll(x) >> 3);
+    return -1;
+}
+
+// Last member of `set` among entries from..from+15 (all inside the ring), or -1.
+int lastInWindow(uint64_t low, uint64_t high, int set, int from) {
+    uint64_t x = (high >> set) & LowBits;
+    if (x)
+        return from + 8 + ((63 - __builtin_clzll(x)) >> 3);
+    x = (low >> set) & LowBits;
+    if (x)
+        return from + ((63 - __builtin_clzll(x)) >> 3);
+    return -1;
+}
+
 void setEntry(LaneIndex& index, int entry, unsigned mask) {
     unsigned differ = index.mask[entry] ^ mask;
     index.mask[entry] = uint8_t(mask);
@@ -112,8 +150,25 @@ void swapLaneIndexEntries(int a, int b) {
     unsigned maskA = index.mask[a], maskB = index.mask[b];
     if (maskA == maskB)
         return;
-    setEntry(index, a, maskB);
-    setEntry(index, b, maskA);
+    // An exchange moves members between two entries: no count changes, and
+    // when both entries share a word, neither does that word's summary bit.
+    unsigned differ = maskA ^ maskB;
+    index.mask[a] = uint8_t(maskB);
+    index.mask[b] = uint8_t(maskA);
+    int w = a >> 6;
+    if (w == b >> 6) {
+        uint64_t both = uint64_t(1) << (a & 63) | uint64_t(1) << (b & 63);
+        for (int set = 0; differ; set++, differ >>= 1)
+            if (differ & 1)
+                index.bits[set][w] ^= both;
+        return;
+    }
+    for (int set = 0; differ; set++, differ >>= 1) {
+        if (!(differ & 1))
+            continue;
+        flipBit(index, set, a);
+        flipBit(index, set, b);
+    }
 }
 
 // Called after the car's lane or change may have moved on.
@@ -127,6 +182,57 @@ void refreshLaneIndex(int car) {
         setEntry(index, c.slot, mask);
 }
 
+namespace {
+
+// The masks round one ring entry, read once for all the searches of a step.
+struct Surroundings {
+    const LaneIndex* index;
+    int entry;          // the car's ring entry
+    int count;          // entries in the ring
+    int windowed;       // flag: Window entries on both sides lie inside the ring
+    uint64_t aheadLow, aheadHigh, behindLow, behindHigh;
+};
+
+Surroundings surroundingsOf(const LaneIndex& index, int s, int n) {
+    Surroundings a{&index, s, n, s >= Window && s + Window < n, 0, 0, 0, 0};
+    if (a.windowed) {
+        a.aheadLow = maskWord(index.mask, s + 1);
+        a.aheadHigh = maskWord(index.mask, s + 9);
+        a.behindLow = maskWord(index.mask, s - Window);
+        a.behindHigh = maskWord(index.mask, s - 8);
+    }
+    return a;
+}
+
+// A set whose only member is the car itself, or none, has no neighbour.
+bool othersIn(const Surroundings& a, int set) {
+    return a.index->members[set] > int((a.index->mask[a.entry] >> set) & 1);
+}
+
+int entryAheadInBitsets(const Surroundings& a, int set) {
+    return othersIn(a, set) ? nextMember(*a.index, set, a.entry, a.count) : -1;
+}
+
+int entryBehindInBitsets(const Surroundings& a, int set) {
+    return othersIn(a, set) ? previousMember(*a.index, set, a.entry, a.count) : -1;
+}
+
+// Ring entry of the nearest member of `set` ahead (behind), never the car's
+// own; -1 for none. The window answers almost always, so only it is inline.
+inline int entryAhead(const Surroundings& a, int set) {
+    int e = a.windowed ? firstInWindow(a.aheadLow, a.aheadHigh, set, a.entry + 1) : -1;
+    return e >= 0 ? e : entryAheadInBitsets(a, set);
+}
+
+inline int entryBehind(const Surroundings& a, int set) {
+    int e = a.windowed ? lastInWindow(a.behindLow, a.behindHigh, set, a.entry - Window) : -1;
+    return e >= 0 ? e : entryBehindInBitsets(a, set);
+}
+
+int carAt(int entry) { return entry >= 0 ? world.order.slots[entry] : -1; }
+
+}  // namespace
+
 Neighbours& findNeighboursIndexed(int car) {
     LaneIndex& index = world.laneIndex;
     if (!index.valid)
@@ -134,24 +240,40 @@ Neighbours& findNeighboursIndexed(int car) {
     Neighbours& nb = world.neighbours;
     nb.carIndex = car;
     nb.aheadCount = nb.behindCount = nb.euBehindCount = 0;
-    int n = world.order.count;
-    int s = world.cars[car].slot;
-    const int* slots = world.order.slots;
-    const unsigned own = index.mask[s];
+    const Surroundings around = surroundingsOf(index, world.cars[car].slot, world.order.count);
     for (int lane = 0; lane < LaneTotal; lane++) {
-        // A lane whose only member is the car itself, or none, has no neighbour.
-        const int inLaneSet = lane + LaneTotal;
-        bool members = index.members[lane] > int((own >> lane) & 1);
-        bool inLane = index.members[inLaneSet] > int((own >> inLaneSet) & 1);
-        int ahead = members ? nextMember(index, lane, s, n) : -1;
-        int behind = members ? previousMember(index, lane, s, n) : -1;
-        int euBehind = inLane ? previousMember(index, inLaneSet, s, n) : -1;
-        nb.aheadByLane[lane] = ahead >= 0 ? slots[ahead] : -1;
-        nb.behindByLane[lane] = behind >= 0 ? slots[behind] : -1;
-        nb.euBehindByLane[lane] = euBehind >= 0 ? slots[euBehind] : -1;
+        int ahead = carAt(entryAhead(around, lane));
+        int behind = carAt(entryBehind(around, lane));
+        int euBehind = carAt(entryBehind(around, lane + LaneTotal));
+        nb.aheadByLane[lane] = ahead;
+        nb.behindByLane[lane] = behind;
+        nb.euBehindByLane[lane] = euBehind;
         nb.aheadCount += ahead >= 0;
         nb.behindCount += behind >= 0;
         nb.euBehindCount += euBehind >= 0;
     }
     return nb;
+}
+
+// The step needs seven of the twelve neighbours: its own lane's three and
+// those ahead and behind in the lanes on either side.
+void computeGapsIndexed(int car, GapView& out) {
+    LaneIndex& index = world.laneIndex;
+    if (!index.valid)
+        rebuildLaneIndex();
+    const int lane = world.cars[car].lane;
+    if (unsigned(lane) >= LaneTotal) {
+        computeGaps(findNeighboursIndexed(car), out);
+        return;
+    }
+    const Surroundings around = surroundingsOf(index, world.cars[car].slot, world.order.count);
+    NearCars near;
+    near.ahead = carAt(entryAhead(around, lane));
+    near.behind = carAt(entryBehind(around, lane));
+    near.euBehind = carAt(entryBehind(around, lane + LaneTotal));
+    near.leftAhead = lane < LaneTotal - 1 ? carAt(entryAhead(around, lane + 1)) : -1;
+    near.leftBehind = lane < LaneTotal - 1 ? carAt(entryBehind(around, lane + 1)) : -1;
+    near.rightAhead = lane > 0 ? carAt(entryAhead(around, lane - 1)) : -1;
+    near.rightBehind = lane > 0 ? carAt(entryBehind(around, lane - 1)) : -1;
+    computeGapsOf(car, near, out);
 }

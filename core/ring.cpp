@@ -1,5 +1,6 @@
 // The order ring: car indices sorted by position round the closed road, and
 // the nearest cars ahead and behind in every lane found by walking it.
+#include "gaps.h"
 #include "sim.h"
 
 namespace {
@@ -136,67 +137,17 @@ Neighbours& findNeighbours(int car) {
     return nb;
 }
 
-namespace {
-
-// Distance from `from` forward to `to` round the road, rounded to float.
-float distanceAhead(float from, float to) {
-    float d = to - from;
-    if (d < 0)
-        d = d + world.roadLength;
-    return d;
-}
-
-void fillAhead(int found, float p, float& distance, float& speed) {
-    if (found < 0) {
-        speed = NoCarAheadSpeed;
-        return;
-    }
-    distance = distanceAhead(p, world.cars[found].position);
-    speed = world.cars[found].speed;
-}
-
-void fillBehind(int found, float p, float& distance, float& speed) {
-    if (found < 0) {
-        speed = NoCarBehindSpeed;
-        return;
-    }
-    distance = distanceAhead(world.cars[found].position, p);
-    speed = world.cars[found].speed;
-}
-
-}  // namespace
-
 void computeGaps(const Neighbours& n, GapView& out) {
-    int c = n.carIndex;
-    const Car& car = world.cars[c];
-    float p = car.position;
-    int lane = car.lane;
-    bool hasLeft = lane < 3, hasRight = lane > 0;
-
-    out.carIndex = c;
-    out.aheadDistance = out.behindDistance = out.euBehindDistance = NoCarDistance;
-    out.leftAheadDistance = out.leftBehindDistance = NoCarDistance;
-    out.rightAheadDistance = out.rightBehindDistance = NoCarDistance;
-
+    int lane = world.cars[n.carIndex].lane;
     bool own = isLane(lane);
-    fillAhead(hasLeft && own ? n.aheadByLane[lane + 1] : -1, p, out.leftAheadDistance, out.leftAheadSpeed);
-    fillBehind(hasLeft && own ? n.behindByLane[lane + 1] : -1, p, out.leftBehindDistance, out.leftBehindSpeed);
-    fillAhead(own ? n.aheadByLane[lane] : -1, p, out.aheadDistance, out.aheadSpeed);
-    fillBehind(own ? n.behindByLane[lane] : -1, p, out.behindDistance, out.behindSpeed);
-    fillBehind(own ? n.euBehindByLane[lane] : -1, p, out.euBehindDistance, out.euBehindSpeed);
-    fillAhead(hasRight && own ? n.aheadByLane[lane - 1] : -1, p, out.rightAheadDistance, out.rightAheadSpeed);
-    fillBehind(hasRight && own ? n.behindByLane[lane - 1] : -1, p, out.rightBehindDistance, out.rightBehindSpeed);
-
-    // A car changing lanes keeps its distance to the nearer car of both lanes.
-    if (car.change == 2 && hasLeft) {
-        if (out.leftAheadDistance < out.aheadDistance)
-            out.aheadDistance = out.leftAheadDistance;
-        if (out.leftBehindDistance < out.behindDistance)
-            out.behindDistance = out.leftBehindDistance;
-    } else if (car.change == 1 && hasRight) {
-        if (out.rightAheadDistance < out.aheadDistance)
-            out.aheadDistance = out.rightAheadDistance;
-        if (out.rightBehindDistance < out.behindDistance)
-            out.behindDistance = out.rightBehindDistance;
-    }
+    bool hasLeft = own && lane < 3, hasRight = own && lane > 0;
+    NearCars near;
+    near.ahead = own ? n.aheadByLane[lane] : -1;
+    near.behind = own ? n.behindByLane[lane] : -1;
+    near.euBehind = own ? n.euBehindByLane[lane] : -1;
+    near.leftAhead = hasLeft ? n.aheadByLane[lane + 1] : -1;
+    near.leftBehind = hasLeft ? n.behindByLane[lane + 1] : -1;
+    near.rightAhead = hasRight ? n.aheadByLane[lane - 1] : -1;
+    near.rightBehind = hasRight ? n.behindByLane[lane - 1] : -1;
+    computeGapsOf(n.carIndex, near, out);
 }

@@ -11,6 +11,9 @@ void computeGaps(const Neighbours& n, GapView& out);
 
 // Same result as findNeighbours, from world.laneIndex (rebuilt when invalid).
 Neighbours& findNeighboursIndexed(int car);
+// Same as computeGaps(findNeighboursIndexed(car), out), searching only the
+// lanes the gaps use; world.neighbours is left as it was.
+void computeGapsIndexed(int car, GapView& out);
 void rebuildLaneIndex();
 void invalidateLaneIndex();             // after editing cars or the ring by hand
 void refreshLaneIndex(int car);         // after the car's lane or change moved on

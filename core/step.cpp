@@ -51,7 +51,7 @@ void stepCar(int car) {
     const int colour = g.colour;
 
     GapView view;
-    computeGaps(findNeighboursIndexed(car), view);
+    computeGapsIndexed(car, view);
     float wanted = desiredGap(car);
     float free = freeGap(view);
 

@@ -98,11 +98,20 @@ static double perStep(double value) {
     return value / world.stepsPerSecond;
 }
 
+// At 16 steps a second the two conversions multiply by the rounded
+// reciprocals of 3600 and 5280 instead of dividing: the double may then differ
+// in its last bit, but the float it rounds to never does. That was checked
+// for every float bit pattern; tests/core/world_test.cpp checks a spread of
+// them against the division on every build.
 float mphToFeetPerStep(float mph) {
+    if (world.stepsPerSecond == 16)
+        return float(double(mph) * (1.0 / 3600.0) * (1.0 / 16) * 5280.0);
     return float(perStep(double(mph) / 3600.0) * 5280.0);
 }
 
 float accelerationToMphPerStep(float feetPerSecondSquared) {
+    if (world.stepsPerSecond == 16)
+        return float(double(feetPerSecondSquared) * (1.0 / 5280.0) * 3600.0 * (1.0 / 16));
     return float(perStep(double(feetPerSecondSquared) / 5280.0 * 3600.0));
 }
 

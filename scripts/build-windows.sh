@@ -10,7 +10,7 @@ build=${1:-$here/build-win}
 [ $# -gt 0 ] && shift
 targets=${*:-ombrane ombrane-legacy}
 if [ "${OMBRANE_BUILD_TESTS:-0}" = 1 ]; then
-  targets="$targets ombrane-conread ombrane-gdi-tests"
+  targets="$targets ombrane-conread ombrane-gdi-tests ombrane-batch"
 fi
 # A new build folder uses Ninja when it is there; an existing one keeps the
 # generator it was made with.

@@ -22,7 +22,7 @@ wine_tests=(
 )
 all=(
   "${wine_tests[@]}"
-  g++ libgtest-dev libbenchmark-dev                   # native build, tests, benchmarks
+  g++ libgtest-dev libbenchmark-dev time              # native build, tests, benchmarks
   clang libclang-rt-14-dev                            # libFuzzer and sanitizers
 )
 

@@ -1,7 +1,8 @@
 #!/bin/bash
 # Drives the real ombrane.exe under Wine as a person would: keys, clicks,
 # dialogs, the console text and the pixels on the screen. Also runs the
-# in-process GDI pixel tests and prints the paint time of a full road.
+# in-process GDI pixel tests and prints the paint time of a full road, and
+# the golden runs with the MinGW-built ombrane-batch.
 #
 # Usage: scripts/wine-tests.sh [build-dir]     (default: build-win)
 # Works on a fresh Debian machine as root: missing packages are installed.
@@ -41,6 +42,15 @@ for attempt in 1 2; do
 done
 grep -E '^\[  (FAILED|PASSED) |^paint of' "$WORK/gdi.log" | sed 's/^/# /'
 check "GDI pixel tests at 1320x768 (memory DC)" test $gdi_status -eq 0
+
+# --- the same runs as the native build -------------------------------------------
+# The MinGW-built ombrane-batch runs the examples and the busy dense road for
+# 20,000 steps; their dump and report bytes must match the native checksums.
+OMBRANE_LAUNCHER=wine timeout 900 bash "$ROOT/tests/golden/golden.sh" \
+    "$BUILD/ombrane-batch.exe" "$ROOT" >"$WORK/golden.log" 2>&1
+golden_status=$?
+sed 's/^/# /' "$WORK/golden.log"
+check "MinGW ombrane-batch gives the native runs' bytes" test $golden_status -eq 0
 
 # --- helpers for the running program --------------------------------------------
 # The console overlaps the main window's left end; the caption is clicked

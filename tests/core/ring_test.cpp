@@ -212,8 +212,9 @@ TEST(Neighbours, ChangeOffTheRoadEdgeHasNoTargetLane) {
     EXPECT_EQ(n.aheadCount, 2);
 }
 
-// The fast search must give the same record bit for bit; compare it with the
-// plain walk before every step of long runs that change lanes.
+// The fast search must give the same record bit for bit, and the step's own
+// search the same gaps; compare both with the plain walk before every step of
+// long runs that change lanes.
 void compareSearchesWhileRunning(int steps) {
     for (int s = 0; s < steps; s++) {
         for (int c = 0; c < world.carTotal; c++) {
@@ -221,6 +222,13 @@ void compareSearchesWhileRunning(int steps) {
             Neighbours fast = findNeighboursIndexed(c);
             if (std::memcmp(&plain, &fast, sizeof plain) != 0) {
                 ADD_FAILURE() << "step " << s << " car " << c << " differs";
+                return;
+            }
+            GapView plainGaps, stepGaps;
+            computeGaps(plain, plainGaps);
+            computeGapsIndexed(c, stepGaps);
+            if (std::memcmp(&plainGaps, &stepGaps, sizeof plainGaps) != 0) {
+                ADD_FAILURE() << "step " << s << " car " << c << ": gaps differ";
                 return;
             }
             stepCar(c);

@@ -2,6 +2,8 @@
 // both editions.
 #include "world_fixture.h"
 
+#include <cstdint>
+
 using namespace coretest;
 
 namespace {
@@ -47,6 +49,26 @@ TEST(WorldDefaults, ConvertsUnits) {
     EXPECT_EQ(mphToFeetPerStep(0), 0.0f);
     EXPECT_EQ(accelerationToMphPerStep(10), float(10.0 / 5280.0 * 3600.0 / 16.0));
     EXPECT_NEAR(accelerationToMphPerStep(10), 0.42614, 1e-5);
+}
+
+// The conversions multiply by reciprocals for speed; the floats must be those
+// that dividing gives, or every run would drift from the recorded ones.
+TEST(WorldDefaults, ConversionsGiveTheFloatsOfTheDivision) {
+    freshWorld();
+    int differ = 0;
+    for (uint64_t bits = 0; bits < 0x7F800000u; bits += 4093) {
+        for (uint32_t sign : {0u, 0x80000000u}) {
+            uint32_t pattern = uint32_t(bits) | sign;
+            float value;
+            std::memcpy(&value, &pattern, sizeof value);
+            float feet = float(double(value) / 3600.0 / 16 * 5280.0);
+            float mph = float(double(value) / 5280.0 * 3600.0 / 16);
+            float gotFeet = mphToFeetPerStep(value), gotMph = accelerationToMphPerStep(value);
+            differ += std::memcmp(&feet, &gotFeet, sizeof feet) != 0;
+            differ += std::memcmp(&mph, &gotMph, sizeof mph) != 0;
+        }
+    }
+    EXPECT_EQ(differ, 0);
 }
 
 TEST(WorldDefaults, NamesPolicies) {
