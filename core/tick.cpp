@@ -5,6 +5,8 @@
 
 #include "files/report.h"
 
+#include <climits>
+
 namespace {
 
 int secondsSimulated() { return world.run.stepCount / world.stepsPerSecond; }
@@ -35,14 +37,27 @@ void stepAllCars() {
     world.run.stepCount++;
 }
 
+// The step count is an int: at its largest value the run stops instead of
+// counting on into negative steps.
+bool atLastCountableStep() {
+    if (world.run.stepCount < INT_MAX)
+        return false;
+    world.run.running = 0;
+    ConsoleLog("Stopped at step %d, the last step that can be counted\r\n", world.run.stepCount);
+    return true;
+}
+
 void advance() {
     RunControl& run = world.run;
     if (atReportPoint())
         writeReportPoint();
     if (!world.edition->hasMultiplier) {
-        stepAllCars();
+        if (!atLastCountableStep())
+            stepAllCars();
     } else {
         for (int k = 0; k < run.speedMultiplier; k++) {
+            if (atLastCountableStep())
+                break;
             stepAllCars();
             if (run.stepCount == run.stepTo) {
                 run.running = 0;
