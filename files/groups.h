@@ -32,7 +32,9 @@ int readHeaderRow(char* letters, char* line);
 int readGroupRow(char* line, const char* letters);
 
 // Reads the file into world.groups; returns carCountsRead. groupRowsRead 0
-// means failure, with the reason in errorText. Sets fileOutput to 1 first, so
+// means failure, with the reason in errorText; errorText set with rows read
+// means the rest of the file was not read. A byte-order mark at the start is
+// skipped. Sets fileOutput to 1 first, so
 // a "-" in column R holds for this file only.
 int readGroupsFile(const char* path);
 
@@ -40,5 +42,6 @@ int readGroupsFile(const char* path);
 // logs the outcome and forms the report-file name. A path whose report-file
 // name would not fit PathSize is refused before reading, the file names left
 // as they were. Returns 1 when groups were read, 2 when the earlier edition
-// restored a snapshot, 0 otherwise.
+// restored a snapshot, 0 otherwise. After 1, errorText is empty unless the
+// file was read only in part (it then says why the rest was not read).
 int openGroupsFile(const char* path, const char* name);
