@@ -27,6 +27,7 @@ protected:
         world.chosenPath[0] = 0;
         world.errorText[0] = 0;
         world.fileOutput = 1;
+        world.reportFailing = world.reportLinesLost = 0;
         world.groupRowsRead = world.carCountsRead = 0;
         world.rememberedColourName = nullptr;
         world.run.stepCount = 0;
