@@ -29,11 +29,13 @@ const char Usage[] =
     "  --restore FILE  restore a snapshot before the run (earlier edition only)\n"
     "  GROUPS.csv      groups file, read as the Open command reads it;\n"
     "                  its report file is written beside it\n"
-    "exit status: 0 done; 1 a groups file refused, unreadable or read only in\n"
-    "  part, a snapshot refused, or the dump or save not written (nothing is run\n"
-    "  for the first two); 2 a bad option, or --steps past the last countable\n"
-    "  step (2147483647) from the restored step; 3 the run finished but report\n"
-    "  lines could not be written\n";
+    "exit status:\n"
+    "  0  the run is done\n"
+    "  1  a groups file refused, unreadable or read only in part, or a snapshot\n"
+    "     refused (nothing is run); the dump or the save not written\n"
+    "  2  a bad option, or a --steps that would pass step 2147483647, the last\n"
+    "     that can be counted, from the restored snapshot's step (nothing is run)\n"
+    "  3  the run is done, but report lines could not be written\n";
 
 struct Options {
     int legacy = 0;
