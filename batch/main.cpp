@@ -31,10 +31,18 @@ const char Usage[] =
     "  --save FILE     write a snapshot after the run (earlier edition only)\n"
     "  --restore FILE  restore a snapshot before the run (earlier edition only)\n"
     "  --rewind-check S  after the run, go back to step S (at most N, a multiple of M)\n"
-    "                  and run on to step N again; exit 1 when the two ends differ\n"
+    "                  and run on to step N again; the two ends must agree\n"
     "                  (current edition only)\n"
     "  GROUPS.csv      groups file, read as the Open command reads it;\n"
-    "                  its report file is written beside it\n";
+    "                  its report file is written beside it\n"
+    "exit status:\n"
+    "  0  the run is done\n"
+    "  1  a groups file refused, unreadable or read only in part, or a snapshot\n"
+    "     refused (nothing is run); the dump or the save not written; a\n"
+    "     --rewind-check that found the two ends different or could not go back\n"
+    "  2  a bad option, or a --steps that would pass step 2147483647, the last\n"
+    "     that can be counted, from the restored snapshot's step (nothing is run)\n"
+    "  3  the run is done, but report lines could not be written\n";
 
 struct Options {
     int legacy = 0;
@@ -135,7 +143,7 @@ void run(const Options& o) {
     }
     handleRunKey(13);
     if (o.legacy) {
-        for (long k = 0; k < o.steps; k++)
+        for (long k = 0; k < o.steps && world.run.running; k++)
             runTick();
         return;
     }
@@ -170,11 +178,28 @@ int main(int argc, char** argv) {
     startUp(o);
     if (o.zone)
         handleRunKey('C');
-    if (o.groupsPath && openGroupsFile(o.groupsPath, fileNameOf(o.groupsPath)) == 0)
-        return 1;
+    if (o.groupsPath) {
+        if (openGroupsFile(o.groupsPath, fileNameOf(o.groupsPath)) == 0)
+            return 1;
+        // The window keeps the rows read before a bad line; a batch run would
+        // quietly be a different experiment from the one in the file.
+        if (world.errorText[0]) {
+            std::fprintf(stderr, "ombrane-batch: %s was read only in part; nothing was run\n", o.groupsPath);
+            return 1;
+        }
+    }
     if (o.restorePath && !restoreSnapshot(o.restorePath)) {
         ConsoleLog("Can't restore: The error was %s\r\n", world.errorText);
         return 1;
+    }
+    // Steps are counted in an int; a run that could not reach its last step
+    // is refused rather than stopped part-way.
+    if (o.steps > long(INT_MAX) - world.run.stepCount) {
+        std::fprintf(stderr,
+                     "ombrane-batch: --steps %ld cannot be run from step %d: steps are counted up to %d, "
+                     "so at most %ld more\n",
+                     o.steps, world.run.stepCount, INT_MAX, long(INT_MAX) - world.run.stepCount);
+        return 2;
     }
 
     run(o);
@@ -191,5 +216,12 @@ int main(int argc, char** argv) {
     }
     std::printf("Ran to step %d with %d cars: %s\n", world.run.stepCount, world.carTotal,
                 world.hasTitleLine ? world.titleLine : "");
+    // The console said so once during the run; a script needs to hear it too.
+    if (world.reportLinesLost) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "ombrane-batch: %d report lines could not be written to %s\n",
+                     world.reportLinesLost, world.reportPath);
+        return 3;
+    }
     return 0;
 }

@@ -21,7 +21,8 @@ extern CommandText commandText;
 // as they were. The earlier edition opens ".omxxb" snapshots here too (Save
 // writes ".omb": a snapshot is only restored once renamed, so a stray save
 // is never opened by mistake). Returns 1 when groups were read, 2 when a
-// snapshot was restored, 0 otherwise.
+// snapshot was restored, 0 otherwise. After 1, errorText is empty unless the
+// file was read only in part (it then says why the rest was not read).
 int openGroupsFile(const char* path, const char* name);
 
 // Forms the Save command's file name in commandText.chosenPath, from the

@@ -84,10 +84,13 @@ BackResult goBackTo(int step) {
     while (keyframeStep(age) > step)
         age++;
 
-    // The present keeps what the user set and the window it is drawn in.
+    // The present keeps what the user set, the window it is drawn in and what
+    // became of the report file.
     const RunControl now = world.run;
     void* const drawContext = world.drawContext;
     const int reportToFile = world.reportToFile;
+    const int reportFailing = world.reportFailing;
+    const int reportLinesLost = world.reportLinesLost;
 
     const int from = entry(age);
     world = keyframes[from];
@@ -104,6 +107,8 @@ BackResult goBackTo(int step) {
 
     world.drawContext = drawContext;
     world.reportToFile = reportToFile;
+    world.reportFailing = reportFailing;
+    world.reportLinesLost = reportLinesLost;
     world.run.speedMultiplier = now.speedMultiplier;
     world.run.stepTo = now.stepTo;
     world.run.tickMillis = now.tickMillis;

@@ -46,7 +46,8 @@ enum BackResult {
 
 // Brings the model back to `step`: the newest keyframe at or before it, then
 // the steps up to it, so every byte of the model is what the run had at that
-// step. What the user has set since (speed multiplier, step-to target, the
-// report file's on/off) stays as it is now; the run is paused. Keyframes of
+// step. What the user has set since (speed multiplier, step-to target) and
+// the report file's state (on or off, failing, lines lost) stay as they are
+// now; the run is paused. Keyframes of
 // the abandoned future are dropped.
 BackResult goBackTo(int step);

@@ -3,6 +3,8 @@
 #include "gaps.h"
 #include "sim.h"
 
+#include <cstdint>
+
 namespace {
 
 // Lane that a car is moving into, or -1.
@@ -35,7 +37,9 @@ void exchangeWithSuccessor(int s, int next) {
     world.cars[other].slot = s;
     order.slots[next] = car;
     world.cars[car].slot = next;
-    world.reorderSwaps++;
+    // Busy traffic reaches 2^31 exchanges in a long run: the count wraps
+    // round its 32 bits, as the snapshot stores them, instead of overflowing.
+    world.reorderSwaps = int(uint32_t(world.reorderSwaps) + 1u);
 
     swapLaneIndexEntries(s, next);
 }

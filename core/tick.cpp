@@ -5,6 +5,8 @@
 
 #include "history.h"
 
+#include <climits>
+
 ReportWriter reportWriter;
 
 // One step of every car, in ascending index; the count is read again after
@@ -42,6 +44,16 @@ void writeReportPoint() {
         writeReport(world.reportLine, "a");
 }
 
+// The step count is an int: at its largest value the run stops instead of
+// counting on into negative steps.
+bool atLastCountableStep() {
+    if (world.run.stepCount < INT_MAX)
+        return false;
+    world.run.running = 0;
+    ConsoleLog("Stopped at step %d, the last step that can be counted\r\n", world.run.stepCount);
+    return true;
+}
+
 void advance() {
     RunControl& run = world.run;
     recordKeyframe();
@@ -50,9 +62,12 @@ void advance() {
         writeReportPoint();
     }
     if (!world.edition->hasMultiplier) {
-        stepWorld();
+        if (!atLastCountableStep())
+            stepWorld();
     } else {
         for (int k = 0; k < run.speedMultiplier; k++) {
+            if (atLastCountableStep())
+                break;
             stepWorld();
             if (run.stepCount == run.stepTo) {
                 run.running = 0;

@@ -192,7 +192,7 @@ struct SimWorld {
     Group      groups[MaxGroups];
     int        groupsWithCars;  // groups with a car to place at the last placement
     CarOrder   order;
-    int        reorderSwaps;    // exchanges by reorderCar since process start
+    int        reorderSwaps;    // exchanges by reorderCar since process start, modulo 2^32
     Neighbours neighbours;      // result of the last findNeighbours
     LaneIndex  laneIndex;
     void*      drawContext;     // the main window's, while a tick runs; else null
@@ -205,6 +205,8 @@ struct SimWorld {
     char  errorText[ErrorSize];
     float overallAverage;       // mph, -1 when the period had no sample
     int   reportToFile;         // flag
+    int   reportFailing;        // flag: the last report write failed, and that was logged
+    int   reportLinesLost;      // report writes that failed since process start (saturates)
     int   fileOutput;           // flag, initially 1; "-" in column R clears it
     int   carCountsRead;
     char  groupsPath[PathSize];

@@ -7,6 +7,7 @@
 #include "core/world.h"
 #include "files/paths.h"
 
+#include <cerrno>
 #include <cfloat>
 #include <climits>
 #include <cmath>
@@ -185,6 +186,47 @@ void applyField(char letter, const char* field, int& group) {
 
 bool inGroupRange(int group) { return group >= 0 && group < MaxGroups; }
 
+// A spreadsheet's "CSV UTF-8" starts the file with a byte-order mark, which
+// would hide the header row's "#".
+void skipByteOrderMark(char* line) {
+    if (std::strncmp(line, "\xEF\xBB\xBF", 3) == 0)
+        std::memmove(line, line + 3, std::strlen(line + 3) + 1);
+}
+
+// readLine stores a NUL byte like any other, but every later step stops at it.
+void warnOfNulByte(const char* line, int stored, int lineNumber) {
+    if (int(std::strlen(line)) < stored)
+        ConsoleLog(">> Line %d holds a NUL byte: the rest of the line was ignored\r\n", lineNumber);
+}
+
+// Whether the file's first line ends in a carriage return alone; looks at
+// no more than one line's worth of bytes from the start.
+bool endsLinesInCarriageReturn(std::FILE* file) {
+    std::clearerr(file);
+    if (std::fseek(file, 0, SEEK_SET) != 0)
+        return false;
+    for (int i = 0; i < ReaderLineSize; i++) {
+        int c = std::getc(file);
+        if (c == '\r')
+            return true;
+        if (c == EOF || c == '\n')
+            return false;
+    }
+    return false;
+}
+
+// Nothing could be used: the verdict keeps the reader's own error beside it,
+// and a file without a line feed says that its line ends are the likely cause.
+void explainNoGroups(std::FILE* file, bool noLineFeed) {
+    // The reader's own errors are short; a long one gives way to the verdict.
+    char reason[80];
+    std::snprintf(reason, sizeof reason, "%.*s", int(sizeof reason) - 1, world.errorText);
+    const char* lineEnds = noLineFeed && endsLinesInCarriageReturn(file)
+        ? "; its lines end in a carriage return alone: save it with CR LF or LF line ends" : "";
+    std::snprintf(world.errorText, sizeof world.errorText, "No Groups -- this may not be a groups-file%s%s%s%s",
+                  reason[0] ? " (" : "", reason, reason[0] ? ")" : "", lineEnds);
+}
+
 }  // namespace
 
 int readLine(char* buffer, int limit, std::FILE* file, int* full) {
@@ -280,18 +322,23 @@ int readGroupsFile(const char* path) {
     int lineNumber = 1;
     int full = 0;
     for (;;) {
-        readLine(reader.lineBuffer, sizeof reader.lineBuffer, file, &full);
+        errno = 0;
+        int stored = readLine(reader.lineBuffer, sizeof reader.lineBuffer, file, &full) - 1;
         // A last line without a line feed is not used.
         if (std::feof(file))
             break;
         if (std::ferror(file)) {
-            std::snprintf(world.errorText, sizeof world.errorText, "Line %d read error", lineNumber);
+            std::snprintf(world.errorText, sizeof world.errorText, "Line %d read error: %s", lineNumber,
+                          std::strerror(errno ? errno : EIO));
             break;
         }
         if (full) {
             std::snprintf(world.errorText, sizeof world.errorText, "Line %d too long", lineNumber);
             break;
         }
+        warnOfNulByte(reader.lineBuffer, stored, lineNumber);
+        if (lineNumber == 1)
+            skipByteOrderMark(reader.lineBuffer);
         if (reader.lineBuffer[0] == '#') {
             readHeaderRow(reader.columnLetters, reader.lineBuffer);
         } else if (reader.columnLetters[0] == '#') {
@@ -304,9 +351,8 @@ int readGroupsFile(const char* path) {
         }
         saturatingIncrement(lineNumber);
     }
-    std::fclose(file);
     if (world.groupRowsRead == 0)
-        std::snprintf(world.errorText, sizeof world.errorText, "%s",
-                      "No Groups -- this may not be a groups-file");
+        explainNoGroups(file, lineNumber == 1);
+    std::fclose(file);
     return world.carCountsRead;
 }

@@ -47,6 +47,8 @@ int readHeaderRow(char* letters, char* line);
 int readGroupRow(char* line, const char* letters);
 
 // Reads the file into world.groups; returns carCountsRead. groupRowsRead 0
-// means failure, with the reason in errorText. Sets fileOutput to 1 first, so
-// a "-" in column R holds for this file only.
+// means failure, with the reason in errorText; errorText set with rows read
+// means the rest of the file was not read. A byte-order mark at the start is
+// skipped. Sets fileOutput to 1 first, so a "-" in column R holds for this
+// file only.
 int readGroupsFile(const char* path);

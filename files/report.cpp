@@ -4,6 +4,7 @@
 #include "core/platform.h"
 #include "core/sim.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -11,25 +12,49 @@
 #include <filesystem>
 #include <system_error>
 
+namespace {
+
+// A failing report file is logged once, with the system's reason, and then
+// not again at every report point until a write has worked in between or a
+// new report file is started ("w").
+int reportFailure(const char* what, const char* path, int error) {
+    if (world.reportLinesLost < INT_MAX)
+        world.reportLinesLost++;
+    if (!world.reportFailing)
+        ConsoleLog("%s %s: %s; report lines are lost until it can be written\r\n", what, path,
+                   std::strerror(error));
+    world.reportFailing = 1;
+    return -1;
+}
+
+}  // namespace
+
 int appendReportLine(const char* text, const char* path, const char* mode) {
     // Binary, with the line ends written out by hand, so that the file holds
     // the same bytes whichever system wrote it.
     char binaryMode[4] = {mode[0], 'b', 0, 0};
     if (mode[0] && mode[1] == '+')
         binaryMode[2] = '+';
+    if (mode[0] == 'w')
+        world.reportFailing = 0;
+    errno = 0;
     std::FILE* file = std::fopen(path, binaryMode);
-    if (!file) {
-        ConsoleLog("Cannot open filename %s for line: %s", path, text);
-        return -1;
-    }
+    if (!file)
+        return reportFailure("Cannot open filename", path, errno ? errno : EIO);
+    int error = 0;  // errno of the first failure; EIO when the library set none
     char previous = 0;
-    for (const char* p = text; *p; p++) {
-        if (*p == '\n' && previous != '\r')
-            std::fputc('\r', file);
-        std::fputc(*p, file);
+    for (const char* p = text; *p && !error; p++) {
+        if ((*p == '\n' && previous != '\r' && std::fputc('\r', file) == EOF) ||
+            std::fputc(*p, file) == EOF)
+            error = errno ? errno : EIO;
         previous = *p;
     }
-    std::fclose(file);
+    // A full disk often shows only when the buffered line is flushed.
+    if (std::fclose(file) != 0 && !error)
+        error = errno ? errno : EIO;
+    if (error)
+        return reportFailure("Cannot write filename", path, error);
+    world.reportFailing = 0;
     return 0;
 }
 

@@ -2,8 +2,10 @@
 #pragma once
 
 // Opens path in the given mode ("a" or "w"), writes text with every line feed
-// written as CR LF, closes it. 0 on success; -1 (and a console message) when
-// the file cannot be opened.
+// written as CR LF, closes it. 0 on success; -1 when the file cannot be
+// opened, a write or the close fails: world.reportLinesLost counts it, and
+// the first failure since the last success or the last "w" is logged with
+// the system's reason.
 int appendReportLine(const char* text, const char* path, const char* mode);
 
 // Cuts the report file at `path` after the header and the lines written

@@ -303,6 +303,31 @@ int checkCar(int index, const Car& car) {
                       double(car.speed), fastestSpeed());
     if (!std::isfinite(car.lateral))
         return refuse("Damaged save-file: car %d has lateral offset %g", index, double(car.lateral));
+    // The offset grows on the side the car is moving to and is 0 between
+    // changes; one on the other side would carry the car past the outer lanes
+    // at the next step.
+    if (car.change == 0 && car.lateral != 0)
+        return refuse("Damaged save-file: car %d has lateral offset %g but is not changing lanes", index,
+                      double(car.lateral));
+    if ((car.change == 1 && car.lateral < 0) || (car.change == 2 && car.lateral > 0))
+        return refuse("Damaged save-file: car %d has lateral offset %g but is moving %s", index,
+                      double(car.lateral), car.change == 1 ? "right" : "left");
+    return 1;
+}
+
+// The ring must be sorted by position round the road: read from any entry,
+// positions rise to the seam, fall once, and rise again. More than one fall
+// would let cars drive through each other until the reorder had sorted it.
+int checkRingOrder(int count) {
+    int falls = 0;
+    for (int entry = 0; entry < count; entry++) {
+        int next = entry + 1 == count ? 0 : entry + 1;
+        float here = carAt(intAt(SlotsAt + entry * WordBytes)).position;
+        float after = carAt(intAt(SlotsAt + next * WordBytes)).position;
+        if (here > after && ++falls > 1)
+            return refuse("Damaged save-file: order ring not sorted by position: entry %d at %g is "
+                          "followed by %g", entry, double(here), double(after));
+    }
     return 1;
 }
 
@@ -348,6 +373,8 @@ int checkImage() {
     for (int car = 0; car < carTotal; car++)
         if (!checkCar(car, carAt(car)))
             return 0;
+    if (!checkRingOrder(count))
+        return 0;
     for (int index = 0; index < MaxGroups; index++) {
         Group group = getGroup(image + GroupsAt + index * GroupBytes);
         for (const GroupFloat& f : GroupFloats)
@@ -371,7 +398,7 @@ int saveSnapshot(const char* path) {
         encodeRegion(p, *region);
         size_t written = std::fwrite(p, 1, size_t(region->size), file);
         if (written != size_t(region->size)) {
-            ConsoleLog("Count=%d fwrite", int(written));
+            ConsoleLog("Count=%d fwrite\r\n", int(written));
             complete = 0;
         }
         p += region->size;
@@ -399,7 +426,7 @@ int restoreSnapshot(const char* path) {
     long read = long(std::fread(image, 1, sizeof image, file));
     long expected = size < 0 || size > long(sizeof image) ? long(sizeof image) : size;
     if (size >= 0 && read < expected)
-        ConsoleLog("fread read %d elements, ferror=%d, feof=%d", int(read), std::ferror(file) ? 1 : 0,
+        ConsoleLog("fread read %d elements, ferror=%d, feof=%d\r\n", int(read), std::ferror(file) ? 1 : 0,
                    std::feof(file) ? 1 : 0);
     std::fclose(file);
 

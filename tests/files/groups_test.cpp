@@ -384,7 +384,54 @@ TEST_F(GroupsFileReader, TooLongLineStopsTheReadButKeepsEarlierRows) {
 
 TEST_F(GroupsFileReader, TooLongFirstLineIsNoGroupsFile) {
     read(std::string(5000, '#'));
+    EXPECT_STREQ(world.errorText, "No Groups -- this may not be a groups-file (Line 1 too long)");
+}
+
+// Used to end in "No Groups" alone, whatever had stopped the read.
+TEST_F(GroupsFileReader, NothingReadKeepsTheReadersOwnError) {
+    read("#,A\n" + std::string(2000, '9') + "\n1,55\n");
+    EXPECT_STREQ(world.errorText, "No Groups -- this may not be a groups-file (Line 2 too long)");
+    std::filesystem::create_directories(folder / "x.csv");
+    logOf([&] { readGroupsFile((folder / "x.csv").string().c_str()); });
+    EXPECT_STREQ(world.errorText, "No Groups -- this may not be a groups-file (Line 1 read error: Is a directory)");
+    logOf([&] { readGroupsFile("/dev/zero"); });
+    EXPECT_STREQ(world.errorText, "No Groups -- this may not be a groups-file (Line 1 too long)");
+}
+
+TEST_F(GroupsFileReader, CarriageReturnLineEndsAreNamedAsTheCause) {
+    const char* cause = "; its lines end in a carriage return alone: save it with CR LF or LF line ends";
+    read("#,A\r1,55\r2,60\r");
+    EXPECT_EQ(std::string(world.errorText), std::string("No Groups -- this may not be a groups-file") + cause);
+    std::string rows = "#,A\r";
+    for (int g = 0; g < 300; g++)
+        rows += "1,55\r";
+    read(rows);
+    EXPECT_EQ(std::string(world.errorText),
+              std::string("No Groups -- this may not be a groups-file (Line 1 too long)") + cause);
+    // A last line without any line end is not that.
+    read("#,A");
     EXPECT_STREQ(world.errorText, "No Groups -- this may not be a groups-file");
+}
+
+// A spreadsheet's "CSV UTF-8" used to read as no groups-file at all.
+TEST_F(GroupsFileReader, ByteOrderMarkAtTheStartIsSkipped) {
+    EXPECT_EQ(read("\xEF\xBB\xBF#,A,N\r\n1,55,3\r\n"), "");
+    EXPECT_EQ(world.groupRowsRead, 1);
+    EXPECT_EQ(world.groups[1].desiredSpeed, 55.0f);
+    EXPECT_EQ(world.groups[1].carCount, 3);
+    // Only at the very start of the file: elsewhere it is part of the row.
+    reader.columnLetters[0] = 0;
+    read("#,A\n\xEF\xBB\xBF" "2,66\n");
+    EXPECT_EQ(world.groupRowsRead, 0);
+}
+
+TEST_F(GroupsFileReader, NulByteCutsTheRowAndSaysSo) {
+    const char bytes[] = "#,A,B\n1,5\0,6\n2,7,8\n";
+    EXPECT_EQ(read(std::string(bytes, sizeof bytes - 1)),
+              ">> Line 2 holds a NUL byte: the rest of the line was ignored\r\n");
+    EXPECT_EQ(world.groups[1].desiredSpeed, 5.0f);
+    EXPECT_EQ(world.groups[1].acceleration, 0.0f);
+    EXPECT_EQ(world.groups[2].acceleration, 8.0f);
 }
 
 TEST_F(GroupsFileReader, MissingFile) {
@@ -432,7 +479,7 @@ TEST_F(GroupsFileReader, HostileBytesAreReadSafely) {
     read(manyColumns);
     EXPECT_EQ(world.groups[1].desiredSpeed, 9.0f);
     read(noLineFeed);
-    EXPECT_STREQ(world.errorText, "No Groups -- this may not be a groups-file");
+    EXPECT_STREQ(world.errorText, "No Groups -- this may not be a groups-file (Line 1 too long)");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "commands/commands.h"
 
 #include <cstring>
+#include <filesystem>
 
 namespace {
 
@@ -25,15 +26,55 @@ TEST_F(ReportFile, LinesAreWrittenWithCarriageReturnLineFeed) {
     EXPECT_EQ(slurp(path), "a\r\nb\r\n\r\n");
 }
 
-TEST_F(ReportFile, UnopenableFileIsLoggedAndSkipped) {
+// Used to log the same line at every report point; now once, with the reason.
+TEST_F(ReportFile, UnopenableFileIsLoggedOnceWithTheReason) {
     std::string path = (folder / "no-such-folder" / "r.report.csv").string();
     int result = 0;
     std::string log = logOf([&] { result = appendReportLine(", 0, -1\n", path.c_str(), "a"); });
     EXPECT_EQ(result, -1);
-    EXPECT_EQ(log, "Cannot open filename " + path + " for line: , 0, -1\n");
-    log = logOf([&] { result = appendReportLine(", 0, -1\n", "", "a"); });
+    EXPECT_EQ(log, "Cannot open filename " + path +
+                       ": No such file or directory; report lines are lost until it can be written\r\n");
+    log = logOf([&] { result = appendReportLine(", 5, 60\n", path.c_str(), "a"); });
     EXPECT_EQ(result, -1);
-    EXPECT_EQ(log, "Cannot open filename  for line: , 0, -1\n");
+    EXPECT_EQ(log, "");
+    EXPECT_EQ(world.reportLinesLost, 2);
+
+    // A new report file ("w") is told about afresh: a folder in its place.
+    std::filesystem::create_directories(folder / "m.report.csv");
+    std::string taken = (folder / "m.report.csv").string();
+    log = logOf([&] { result = appendReportLine("m.csv, Time, AVG ALL\n", taken.c_str(), "w"); });
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(log, "Cannot open filename " + taken +
+                       ": Is a directory; report lines are lost until it can be written\r\n");
+    EXPECT_EQ(world.reportLinesLost, 3);
+}
+
+// A full disk: the open works, the writes are buffered, and the close fails.
+TEST_F(ReportFile, FailedWriteIsLoggedOnceUntilWritingWorksAgain) {
+    std::string path = (folder / "m.report.csv").string();
+    std::filesystem::create_symlink("/dev/full", path);
+    int result = 0;
+    std::string log = logOf([&] {
+        for (int line = 0; line < 3; line++)
+            result = appendReportLine(", 0, -1\n", path.c_str(), "a");
+    });
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(log, "Cannot write filename " + path +
+                       ": No space left on device; report lines are lost until it can be written\r\n");
+    EXPECT_EQ(world.reportLinesLost, 3);
+
+    // Room again, then full anew: said again.
+    std::filesystem::remove(path);
+    log = logOf([&] { result = appendReportLine(", 5, 60\n", path.c_str(), "a"); });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(log, "");
+    EXPECT_EQ(slurp(path), ", 5, 60\r\n");
+    std::filesystem::remove(path);
+    std::filesystem::create_symlink("/dev/full", path);
+    log = logOf([&] { result = appendReportLine(", 10, 60\n", path.c_str(), "a"); });
+    EXPECT_EQ(result, -1);
+    EXPECT_NE(log.find("Cannot write filename"), std::string::npos) << log;
+    EXPECT_EQ(world.reportLinesLost, 4);
 }
 
 TEST_F(ReportFile, HeaderNamesTheReportedGroups) {

@@ -72,7 +72,7 @@ void knownWorld() {
     for (int c = 0; c < 3; c++) {
         Car& car = world.cars[c];
         car.position = positions[c];
-        car.lateral = c == 2 ? -3.5f : 0;
+        car.lateral = c == 2 ? 3.5f : 0;  // car 2 is moving right
         car.speed = 55.5f + c;
         car.delay = c;
         car.lane = c + 1;
@@ -166,7 +166,7 @@ TEST_F(Snapshot, SaveWritesEveryRegionLittleEndianAtItsOffset) {
     EXPECT_EQ(wordAt(b, 100), 2u);
     EXPECT_EQ(wordAt(b, 104), 0u);
     EXPECT_EQ(wordAt(b, 108), 1u);
-    EXPECT_EQ(wordAt(b, 76 + 2 * 36 + 4), bitsOf(-3.5f));   // car 2 lateral
+    EXPECT_EQ(wordAt(b, 76 + 2 * 36 + 4), bitsOf(3.5f));    // car 2 lateral
     EXPECT_EQ(wordAt(b, 76 + 2 * 36 + 32), 2u);             // car 2 slot
     EXPECT_EQ(wordAt(b, 76 + 3 * 36), 0u);                  // unused slots too
     EXPECT_EQ(wordAt(b, 90076), 3u);
@@ -202,7 +202,7 @@ TEST_F(Snapshot, FailedSaveIsReported) {
         EXPECT_EQ(std::string(world.errorText), "Cannot write save-file /dev/full");
         std::string text = fullLog.take();
         // One report per short region, each the bytes that did get through.
-        EXPECT_TRUE(std::regex_match(text, std::regex("(Count=[0-9]+ fwrite)+"))) << text;
+        EXPECT_TRUE(std::regex_match(text, std::regex("(Count=[0-9]+ fwrite\r\n)+"))) << text;
     }
 }
 
@@ -306,6 +306,16 @@ TEST_F(Snapshot, RestoreRefusesEveryDamagedImageWithoutTouchingTheWorld) {
         {"Damaged save-file: car 1 has speed 230401, outside 0 to 230400", carWord(1, 2, bitsOf(230401))},
         {"Damaged save-file: car 2 has lateral offset inf", carWord(2, 1, bitsOf(inf))},
         {"Damaged save-file: car 2 has lateral offset nan", carWord(2, 1, bitsOf(nan))},
+        // An offset on the wrong side for the change: one step later the car
+        // would stand in lane -1 or 4, and the next save would be refused.
+        {"Damaged save-file: car 2 has lateral offset -3.5 but is moving right", carWord(2, 1, bitsOf(-3.5f))},
+        {"Damaged save-file: car 1 has lateral offset 2 but is moving left",
+         [](std::vector<unsigned char>& b) { putWordAt(b, 76 + 36 + 20, 2); putWordAt(b, 76 + 36 + 4, bitsOf(2)); }},
+        {"Damaged save-file: car 0 has lateral offset 1.5 but is not changing lanes", carWord(0, 1, bitsOf(1.5f))},
+        // Still a permutation, but cars would drive through each other: the
+        // ring reads 100.5, 50, 21000 and falls twice round the road.
+        {"Damaged save-file: order ring not sorted by position: entry 2 at 21000 is followed by 100.5",
+         carWord(0, 0, bitsOf(50))},
         {"Damaged save-file: group 0 has desiredSpeed nan", word(90084, bitsOf(nan))},
         {"Damaged save-file: group 49 has averageSpeed -inf", word(90080 + 4900 + 96, bitsOf(-inf))},
         {"Damaged save-file: group 7 has laneChangeTime inf", word(90080 + 700 + 60, bitsOf(inf))},
@@ -324,6 +334,19 @@ TEST_F(Snapshot, RestoreRefusesEveryDamagedImageWithoutTouchingTheWorld) {
     std::vector<unsigned char> spare = good;
     putWordAt(spare, 76 + 36 * 3 + 16, 99);
     writeBytes(path, spare);
+    otherWorld();
+    EXPECT_EQ(restoreSnapshot(path.c_str()), 1) << world.errorText;
+
+    // The ring may start anywhere round the road, and equal positions do not
+    // fall: 21000, 100.5, 100.5 falls once, at the seam.
+    std::vector<unsigned char> rotated = good;
+    const int carsInEntryOrder[3] = {2, 1, 0};
+    for (int entry = 0; entry < 3; entry++) {
+        putWordAt(rotated, 95084 + 4 * size_t(entry), uint32_t(carsInEntryOrder[entry]));
+        putWordAt(rotated, 76 + 36 * size_t(carsInEntryOrder[entry]) + 32, uint32_t(entry));
+    }
+    putWordAt(rotated, 76 + 36 * 0, bitsOf(100.5f));
+    writeBytes(path, rotated);
     otherWorld();
     EXPECT_EQ(restoreSnapshot(path.c_str()), 1) << world.errorText;
 }
