@@ -7,90 +7,15 @@
 #include "files/groups.h"
 #include "files/report.h"
 #include "legacy/snapshot.h"
+#include "options.h"
+#include "progress.h"
+#include "watch.h"
 
 #include <cerrno>
-#include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 namespace {
-
-const char Usage[] =
-    "usage: ombrane-batch [--legacy] [--steps N] [--multiplier M] [--zone]\n"
-    "                     [--dump FILE] [--save FILE] [--restore FILE] [GROUPS.csv]\n"
-    "  --legacy        run the earlier edition (0.7)\n"
-    "  --steps N       steps to simulate (default 4800, five simulated minutes);\n"
-    "                  0 runs the ticks without starting: placement and title only\n"
-    "  --multiplier M  steps per tick, M >= 1 (current edition only)\n"
-    "  --zone          switch the construction zone on (current edition only)\n"
-    "  --dump FILE     write every car's state as CSV after the run\n"
-    "  --save FILE     write a snapshot after the run (earlier edition only)\n"
-    "  --restore FILE  restore a snapshot before the run (earlier edition only)\n"
-    "  GROUPS.csv      groups file, read as the Open command reads it;\n"
-    "                  its report file is written beside it\n";
-
-struct Options {
-    int legacy = 0;
-    long steps = 4800;
-    long multiplier = 1;
-    int zone = 0;
-    int multiplierGiven = 0;
-    const char* dumpPath = nullptr;
-    const char* savePath = nullptr;
-    const char* restorePath = nullptr;
-    const char* groupsPath = nullptr;
-};
-
-bool parseCount(const char* text, long low, long* out) {
-    if (!text || !*text)
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    long value = std::strtol(text, &end, 10);
-    if (errno || *end || value < low || value > INT_MAX)
-        return false;
-    *out = value;
-    return true;
-}
-
-bool parseOptions(int argc, char** argv, Options& o) {
-    for (int i = 1; i < argc; i++) {
-        const char* a = argv[i];
-        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        if (!std::strcmp(a, "--legacy")) {
-            o.legacy = 1;
-        } else if (!std::strcmp(a, "--zone")) {
-            o.zone = 1;
-        } else if (!std::strcmp(a, "--steps")) {
-            if (!parseCount(value, 0, &o.steps))
-                return false;
-            i++;
-        } else if (!std::strcmp(a, "--multiplier")) {
-            if (!parseCount(value, 1, &o.multiplier))
-                return false;
-            o.multiplierGiven = 1;
-            i++;
-        } else if (!std::strcmp(a, "--dump") || !std::strcmp(a, "--save") ||
-                   !std::strcmp(a, "--restore")) {
-            if (!value)
-                return false;
-            const char** target = a[2] == 'd' ? &o.dumpPath : a[2] == 's' ? &o.savePath : &o.restorePath;
-            *target = value;
-            i++;
-        } else if (a[0] == '-' || o.groupsPath) {
-            return false;
-        } else {
-            o.groupsPath = a;
-        }
-    }
-    // The earlier edition has neither zone nor multiplier; only it has snapshots.
-    if (o.legacy && (o.zone || o.multiplierGiven))
-        return false;
-    if (!o.legacy && (o.savePath || o.restorePath))
-        return false;
-    return true;
-}
 
 const char* fileNameOf(const char* path) {
     const char* name = path;
@@ -120,14 +45,20 @@ void run(const Options& o) {
     }
     handleRunKey(13);
     if (o.legacy) {
-        for (long k = 0; k < o.steps; k++)
+        for (long k = 0; k < o.steps; k++) {
             runTick();
+            showProgress(k + 1, o.steps);
+        }
+        endProgress();
         return;
     }
     world.run.speedMultiplier = int(o.multiplier);
     world.run.stepTo = int(o.steps);
-    while (world.run.running)
+    while (world.run.running) {
         runTick();
+        showProgress(world.run.stepCount, o.steps);
+    }
+    endProgress();
 }
 
 bool dumpCars(const char* path) {
@@ -148,10 +79,16 @@ bool dumpCars(const char* path) {
 
 int main(int argc, char** argv) {
     Options o;
-    if (!parseOptions(argc, argv, o)) {
+    char problem[160];
+    resetDefaults();  // the road length, for checking detector positions
+    if (!parseOptions(argc, argv, o, world.roadLength, problem, sizeof problem)) {
+        if (problem[0])
+            std::fprintf(stderr, "ombrane-batch: %s\n", problem);
         std::fputs(Usage, stderr);
         return 2;
     }
+    if (!openOutputs(o))
+        return 1;
     startUp(o);
     if (o.zone)
         handleRunKey('C');
@@ -161,7 +98,10 @@ int main(int argc, char** argv) {
         ConsoleLog("Can't restore: The error was %s\r\n", world.errorText);
         return 1;
     }
+    if (!checkTrajectorySize(o))
+        return 1;
 
+    startWatching(o);
     run(o);
 
     if (o.dumpPath && !dumpCars(o.dumpPath)) {
@@ -172,6 +112,8 @@ int main(int argc, char** argv) {
         ConsoleLog("The error was %s\r\n", world.errorText);
         return 1;
     }
+    if (!finishOutputs())
+        return 1;
     std::printf("Ran to step %d with %d cars: %s\n", world.run.stepCount, world.carTotal,
                 world.hasTitleLine ? world.titleLine : "");
     return 0;

@@ -35,6 +35,10 @@ void ShowHints();
 
 // Tick and run control
 void runTick();
+// Called around every step, whatever the speed multiplier, by whoever watches
+// the traffic (measures, trajectories); null, the default, costs nothing.
+enum StepPhase { BeforeStep, AfterStep };
+extern void (*stepObserver)(StepPhase phase);
 void handleRunKey(int character);
 
 // Statistics

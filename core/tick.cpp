@@ -5,6 +5,8 @@
 
 #include "files/report.h"
 
+void (*stepObserver)(StepPhase phase) = nullptr;
+
 namespace {
 
 int secondsSimulated() { return world.run.stepCount / world.stepsPerSecond; }
@@ -30,9 +32,13 @@ void writeReportPoint() {
 // One step of every car, in ascending index; the count is read again after
 // every car.
 void stepAllCars() {
+    if (stepObserver)
+        stepObserver(BeforeStep);
     for (int i = 0; i < world.carTotal; i++)
         stepCar(i);
     world.run.stepCount++;
+    if (stepObserver)
+        stepObserver(AfterStep);
 }
 
 void advance() {
