@@ -24,7 +24,7 @@ struct Plots {
     char dir[PlotPathSize];
     std::FILE* spaceTime;               // time_s lane position_mi speed_mph
     std::FILE* speeds;                  // time_s overall, then each reported group
-    std::FILE* lanes;                   // time_s lane flow_vph density_vpmpl
+    std::FILE* lanes;                   // time_s, flow_vph of lanes 0..3, density_vpmpl of lanes 0..3
     long dotEvery;                      // steps between space-time dots
     int  speedRows, laneRows;
     float fastest;                      // mph, of every dot drawn
@@ -79,7 +79,8 @@ const char* runName() {
     return name;
 }
 
-const char Terminal[] = "set terminal pngcairo noenhanced size %d,%d font 'sans,10'\n";
+// Each script starts from gnuplot's defaults: one gnuplot runs all three.
+const char Terminal[] = "reset\nset terminal pngcairo noenhanced size %d,%d font 'sans,10'\n";
 
 bool writeSpaceTimeScript() {
     std::FILE* f = openIn("space-time.gp");
@@ -120,7 +121,7 @@ bool writeSpeedsScript() {
     std::fprintf(f, "set output 'speeds.png'\n"
                     "set title 'Average speeds of %s'\n"
                     "set xlabel 'time (s)'\nset ylabel 'average speed (mph)'\n"
-                    "set key outside right top\nset grid\n",
+                    "set key outside right top\nset grid\nset yrange [0:*]\n",
                  runName());
     if (plots.speedRows == 0) {
         std::fprintf(f, "set label 'no report line in this run' at graph 0.5, 0.5 center\n"
@@ -146,18 +147,20 @@ bool writeLanesScript() {
     if (!f)
         return false;
     std::fprintf(f, "# Flow and density of each lane, one point per measuring period.\n"
-                    "# Data: lanes.dat (time_s lane flow_vph density_vpmpl).\n");
+                    "# Data: lanes.dat (time_s, flow_vph of lanes 0 to 3, density_vpmpl of lanes 0 to 3).\n");
     std::fprintf(f, Terminal, 1200, 900);
     std::fprintf(f, "set output 'lanes.png'\n"
                     "set multiplot layout 2,1 title 'Lanes of %s'\n"
-                    "set xlabel 'time (s)'\nset key outside right top\nset grid\n",
+                    "set xlabel 'time (s)'\nset key outside right top\nset grid\n"
+                    "set yrange [0:*]\n",
                  runName());
     if (plots.laneRows == 0)
         std::fprintf(f, "set label 'no complete measuring period in this run' at graph 0.5, 0.5 "
                         "center\nset xrange [0:1]\nset yrange [0:1]\n");
     const char* colours[LaneTotal] = {"#1b9e77", "#d95f02", "#7570b3", "#e7298a"};
-    const char* panels[2][3] = {{"Flow at the detectors", "flow (vehicles per hour)", "3"},
-                                {"Density", "density (vehicles per mile)", "4"}};
+    const char* panels[2][2] = {{"Flow at the detectors", "flow (vehicles per hour)"},
+                                {"Density", "density (vehicles per mile)"}};
+    int firstColumn = 2;
     for (const auto& panel : panels) {
         std::fprintf(f, "set title '%s'\nset ylabel '%s'\n", panel[0], panel[1]);
         if (plots.laneRows == 0) {
@@ -166,10 +169,11 @@ bool writeLanesScript() {
         }
         std::fprintf(f, "plot ");
         for (int lane = 0; lane < LaneTotal; lane++)
-            std::fprintf(f, "%s'lanes.dat' using 1:($2 == %d ? $%s : NaN) with linespoints pt 7 "
-                            "ps 0.4 lc rgb '%s' title 'lane %d'",
-                         lane ? ", \\\n     " : "", lane, panel[2], colours[lane], lane);
+            std::fprintf(f, "%s'lanes.dat' using 1:%d with linespoints pt 7 ps 0.4 lc rgb '%s' "
+                            "title 'lane %d'",
+                         lane ? ", \\\n     " : "", firstColumn + lane, colours[lane], lane);
         std::fprintf(f, "\n");
+        firstColumn += LaneTotal;
     }
     std::fprintf(f, "unset multiplot\n");
     return closeData(f, "lanes.gp");
@@ -232,7 +236,7 @@ bool openPlots(const char* dir) {
     std::fputs("# time_s lane position_mi speed_mph\n", plots.spaceTime);
     std::fputs("# time_s overall_mph, then each reported group's average speed (mph)\n",
                plots.speeds);
-    std::fputs("# time_s lane flow_vph density_vpmpl\n", plots.lanes);
+    std::fputs("# time_s flow_vph of lanes 0 1 2 3, density_vpmpl of lanes 0 1 2 3\n", plots.lanes);
     plots.lastDotStep = -1;
     return true;
 }
@@ -268,10 +272,12 @@ void plotReportPoint() {
 }
 
 void plotPeriod() {
-    const double seconds = double(measures.periodEndStep) / world.stepsPerSecond;
+    std::fprintf(plots.lanes, "%.10g", double(measures.periodEndStep) / world.stepsPerSecond);
     for (int lane = 0; lane < LaneTotal; lane++)
-        std::fprintf(plots.lanes, "%.10g %d %.1f %.3f\n", seconds, lane, measures.lane[lane].flow,
-                     measures.lane[lane].density);
+        std::fprintf(plots.lanes, " %.1f", measures.lane[lane].flow);
+    for (int lane = 0; lane < LaneTotal; lane++)
+        std::fprintf(plots.lanes, " %.3f", measures.lane[lane].density);
+    std::fputc('\n', plots.lanes);
     plots.laneRows++;
 }
 
