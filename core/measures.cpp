@@ -128,6 +128,7 @@ void measureBeforeStep() {
 
 void measureAfterStep() {
     const float road = world.roadLength;
+    const double mphPerFootStep = world.stepsPerSecond * SecondsPerHour / FeetPerMile;
     const int detectorCount = measures.detectorCount;
     const int total = world.order.count < MaxCars ? world.order.count : MaxCars;
     JamWalk jam[LaneTotal] = {};
@@ -139,26 +140,31 @@ void measureAfterStep() {
         const Car& c = world.cars[i];
         const int lane = c.lane;
         const int before = measures.startLane[i];
-        const float p0 = measures.startPosition[i];
-        const float p1 = c.position;
-        const bool slow = c.speed < StoppedBelow;
         if (lane < 0 || lane >= LaneTotal || before < 0 || before >= LaneTotal)
             continue;
+        const float p0 = measures.startPosition[i];
+        const float p1 = c.position;
+        // What the car drove, not the speed it holds: a car cut in on moves
+        // less than its speed for a step, and only what it drove adds up to
+        // the flow at the detectors.
+        const double driven = p1 >= p0 ? double(p1) - p0 : double(p1) + road - p0;
+        const double speed = driven * mphPerFootStep;
+        const bool slow = speed < StoppedBelow;
 
         LaneSums& here = measures.lanes[lane];
         here.carSteps++;
-        here.speedSum += c.speed;
+        here.speedSum += speed;
         here.stoppedSteps += slow;
         jam[lane].add(slow);
 
         // Crossings belong to the lane the car moved in: the lane it had
         // before the step, since a lane switches only after the move.
-        if (p1 != p0) {
+        if (driven > 0) {
             LaneSums& moved = measures.lanes[before];
             for (int d = 0; d < detectorCount; d++) {
                 if (crossesDetector(p0, p1, measures.detectors[d])) {
                     moved.crossings++;
-                    moved.crossingSpeedSum += c.speed;
+                    moved.crossingSpeedSum += speed;
                 }
             }
         }
@@ -168,10 +174,10 @@ void measureAfterStep() {
         if (c.group >= 0 && c.group < MaxGroups) {
             GroupSums& g = measures.groups[c.group];
             g.carSteps++;
-            g.speedSum += c.speed;
+            g.speedSum += speed;
             g.stoppedSteps += slow;
             g.laneChanges += changed;
-            g.distance += p1 >= p0 ? double(p1) - p0 : double(p1) + road - p0;
+            g.distance += driven;
         }
     }
     for (int k = 0; k < LaneTotal; k++)

@@ -1,6 +1,8 @@
 // Traffic measures: what a detector loop, an aerial survey and a jam count
 // would report, gathered from the world around every step and handed out once
-// per measuring period. Everything lives in the one `measures` record below,
+// per measuring period. A car's speed here is what it drove in the step (ft
+// per step as mph), which is its own speed unless the car ahead left it less
+// room than one step's travel. Everything lives in the one `measures` record below,
 // set up before a run; nothing is allocated while it runs. The simulation
 // never reads this record, so measuring cannot change a run.
 #pragma once
@@ -12,7 +14,7 @@ enum {
     AllLanes     = LaneTotal,   // row of LaneMeasure for the whole road
 };
 
-constexpr float StoppedBelow = 10;  // mph: slower than this counts as stopped
+constexpr double StoppedBelow = 10;  // mph: slower than this counts as stopped
 
 // Sums over the steps of the running period, per lane.
 struct LaneSums {
