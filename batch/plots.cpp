@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -180,6 +181,8 @@ bool writeLanesScript() {
 }
 
 // gnuplot in DIR, scripts named relative to it, as a user would run them.
+// What it says (warnings about a flat curve, say) goes to DIR/gnuplot.log,
+// so that the run's own output stays what it is without --plot.
 bool runGnuplot() {
     std::fflush(nullptr);
     pid_t child = ::fork();
@@ -187,6 +190,9 @@ bool runGnuplot() {
         return false;
     if (child == 0) {
         if (::chdir(plots.dir) != 0)
+            ::_exit(127);
+        int log = ::open("gnuplot.log", O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        if (log < 0 || ::dup2(log, 1) < 0 || ::dup2(log, 2) < 0)
             ::_exit(127);
         ::execlp("gnuplot", "gnuplot", "space-time.gp", "speeds.gp", "lanes.gp", (char*)nullptr);
         ::_exit(127);
@@ -289,7 +295,8 @@ bool finishPlots() {
     if (!ok)
         return false;
     if (!runGnuplot()) {
-        std::fprintf(stderr, "ombrane-batch: gnuplot could not draw the pictures in %s\n", plots.dir);
+        std::fprintf(stderr, "ombrane-batch: gnuplot could not draw the pictures in %s (see %s/gnuplot.log)\n",
+                     plots.dir, plots.dir);
         return false;
     }
     return true;
