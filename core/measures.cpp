@@ -1,11 +1,15 @@
 // Traffic measures gathered around every step; see measures.h for the
-// definitions. One walk of the order ring per step does everything: the lane
-// sums, the detector crossings, the group sums and the jam clusters, which
-// are runs of slow cars next to each other in a lane, so they fall out of the
-// ring order without any sorting.
+// definitions. Measuring must stay a small part of a step's time, so each
+// step is two plain passes without branches that depend on the traffic: the
+// cars by index for every sum, then the order ring for the jam clusters,
+// which are runs of slow cars next to each other in a lane and so fall out of
+// the ring order without any sorting. Per-lane counts of a step are kept as
+// four 16-bit fields of one 64-bit word (a lane holds fewer than 65536 cars),
+// so that nothing goes through memory indexed by a lane.
 #include "measures.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 TrafficMeasures measures;
@@ -18,35 +22,27 @@ constexpr double SecondsPerHour = 3600;
 void clearSums() {
     measures.stepsInPeriod = 0;
     std::memset(measures.lanes, 0, sizeof measures.lanes);
-    std::memset(measures.groups, 0, sizeof measures.groups);
+    std::memset(&measures.cars, 0, sizeof measures.cars);
 }
 
 double ratio(double sum, long long count) {
     return count > 0 ? sum / double(count) : std::nan("");
 }
 
-// Jam clusters of one lane as the ring walk meets its cars: a cluster starts
-// at every slow car whose predecessor in the lane is not slow; the lane's
-// first car has the last one as predecessor. A lane all slow is one cluster.
-struct JamWalk {
-    int  cars, slowCars, starts;
-    bool firstSlow, lastSlow;
+// Four 16-bit counters in one word: lane k in bits 16k..16k+15.
+constexpr uint64_t one(int lane) { return uint64_t(1) << (16 * lane); }
+constexpr int field(uint64_t counters, int lane) { return int((counters >> (16 * lane)) & 0xFFFF); }
 
-    void add(bool slow) {
-        if (cars == 0)
-            firstSlow = slow;
-        else if (slow && !lastSlow)
-            starts++;
-        lastSlow = slow;
-        cars++;
-        slowCars += slow;
-    }
-    int clusters() const {
-        if (cars > 0 && slowCars == cars)
-            return 1;
-        return starts + (firstSlow && !lastSlow);
-    }
-};
+// Jam clusters, from the ring walk's counters of one lane: a cluster starts at
+// every slow car whose predecessor in the lane is not slow. The walk took the
+// lane's first car's predecessor as not slow; when the lane's last car (its
+// real predecessor round the ring) was slow too, that start was none. A lane
+// all slow is one cluster.
+int clusters(int cars, int slowCars, int starts, bool firstSlow, bool lastSlow) {
+    if (cars > 0 && slowCars == cars)
+        return 1;
+    return starts - (firstSlow && lastSlow);
+}
 
 void finishPeriod() {
     const double steps = measures.stepsInPeriod;
@@ -78,15 +74,27 @@ void finishPeriod() {
         m.jams = double(s.jamSteps) / steps;
         m.laneChanges = s.laneChanges;
     }
+    double distance[MaxGroups] = {};
+    long long carSteps[MaxGroups] = {}, stopped[MaxGroups] = {}, changes[MaxGroups] = {};
+    const int total = world.carTotal < MaxCars ? world.carTotal : MaxCars;
+    for (int i = 0; i < total; i++) {
+        const int g = world.cars[i].group;
+        if (g < 0 || g >= MaxGroups)
+            continue;
+        carSteps[g] += measures.stepsInPeriod;
+        stopped[g] += measures.cars.stoppedSteps[i];
+        changes[g] += measures.cars.laneChanges[i];
+        distance[g] += measures.cars.distance[i];
+    }
+    const double mphPerFootStep = world.stepsPerSecond * SecondsPerHour / FeetPerMile;
     for (int g = 0; g < MaxGroups; g++) {
-        const GroupSums& s = measures.groups[g];
         GroupMeasure& m = measures.group[g];
-        m.present = s.carSteps > 0;
-        m.cars = double(s.carSteps) / steps;
-        m.spaceMeanSpeed = ratio(s.speedSum, s.carSteps);
-        m.stopped = double(s.stoppedSteps) / steps;
-        m.laneChanges = s.laneChanges;
-        m.distance = s.distance / FeetPerMile;
+        m.present = carSteps[g] > 0;
+        m.cars = double(carSteps[g]) / steps;
+        m.spaceMeanSpeed = ratio(distance[g] * mphPerFootStep, carSteps[g]);
+        m.stopped = double(stopped[g]) / steps;
+        m.laneChanges = changes[g];
+        m.distance = distance[g] / FeetPerMile;
     }
     measures.periodEndStep = world.run.stepCount;
     measures.periodDone = 1;
@@ -129,60 +137,81 @@ void measureBeforeStep() {
 void measureAfterStep() {
     const float road = world.roadLength;
     const double mphPerFootStep = world.stepsPerSecond * SecondsPerHour / FeetPerMile;
+    const float slowFeet = float(StoppedBelow / mphPerFootStep);  // ft per step
     const int detectorCount = measures.detectorCount;
-    const int total = world.order.count < MaxCars ? world.order.count : MaxCars;
-    JamWalk jam[LaneTotal] = {};
+    const int total = world.carTotal < MaxCars ? world.carTotal : MaxCars;
+    CarSums& sums = measures.cars;
 
-    for (int entry = 0; entry < total; entry++) {
-        const int i = world.order.slots[entry];
-        if (i < 0 || i >= MaxCars)
-            continue;
+    uint64_t cars = 0, stopped = 0, changes = 0;
+    double distance[LaneTotal] = {};
+    for (int i = 0; i < total; i++) {
         const Car& c = world.cars[i];
         const int lane = c.lane;
         const int before = measures.startLane[i];
-        if (lane < 0 || lane >= LaneTotal || before < 0 || before >= LaneTotal)
+        if (unsigned(lane) >= LaneTotal || unsigned(before) >= LaneTotal) {
+            measures.laneAndSlow[i] = NotOnRoad;
             continue;
+        }
         const float p0 = measures.startPosition[i];
         const float p1 = c.position;
         // What the car drove, not the speed it holds: a car cut in on moves
         // less than its speed for a step, and only what it drove adds up to
         // the flow at the detectors.
-        const double driven = p1 >= p0 ? double(p1) - p0 : double(p1) + road - p0;
-        const double speed = driven * mphPerFootStep;
-        const bool slow = speed < StoppedBelow;
-
-        LaneSums& here = measures.lanes[lane];
-        here.carSteps++;
-        here.speedSum += speed;
-        here.stoppedSteps += slow;
-        jam[lane].add(slow);
+        const float driven = p1 >= p0 ? p1 - p0 : p1 + road - p0;
+        const int slow = driven < slowFeet;
+        const int changed = lane != before;
+        cars += one(lane);
+        stopped += uint64_t(slow) << (16 * lane);
+        changes += uint64_t(changed) << (16 * before);
+        distance[0] += lane == 0 ? driven : 0;
+        distance[1] += lane == 1 ? driven : 0;
+        distance[2] += lane == 2 ? driven : 0;
+        distance[3] += lane == 3 ? driven : 0;
+        measures.laneAndSlow[i] = static_cast<unsigned char>(lane | (slow ? SlowBit : 0));
+        sums.stoppedSteps[i] += slow;
+        sums.laneChanges[i] += changed;
+        sums.distance[i] += driven;
 
         // Crossings belong to the lane the car moved in: the lane it had
         // before the step, since a lane switches only after the move.
-        if (driven > 0) {
-            LaneSums& moved = measures.lanes[before];
-            for (int d = 0; d < detectorCount; d++) {
-                if (crossesDetector(p0, p1, measures.detectors[d])) {
-                    moved.crossings++;
-                    moved.crossingSpeedSum += speed;
-                }
+        for (int d = 0; d < detectorCount; d++) {
+            if (driven > 0 && crossesDetector(p0, p1, measures.detectors[d])) {
+                measures.lanes[before].crossings++;
+                measures.lanes[before].crossingSpeedSum += driven * mphPerFootStep;
             }
         }
-        const bool changed = lane != before;
-        measures.lanes[before].laneChanges += changed;
-
-        if (c.group >= 0 && c.group < MaxGroups) {
-            GroupSums& g = measures.groups[c.group];
-            g.carSteps++;
-            g.speedSum += speed;
-            g.stoppedSteps += slow;
-            g.laneChanges += changed;
-            g.distance += driven;
-        }
     }
-    for (int k = 0; k < LaneTotal; k++)
-        measures.lanes[k].jamSteps += jam[k].clusters();
 
+    // The ring walk keeps, per lane, bit k of these words and field k of the
+    // counters: whether its first and its latest car were slow, whether it
+    // had a car yet; cars, slow cars and cluster starts.
+    unsigned seen = 0, firstSlow = 0, lastSlow = 0;
+    uint64_t ringCars = 0, slowCars = 0, starts = 0;
+    const int entries = world.order.count < MaxCars ? world.order.count : MaxCars;
+    for (int entry = 0; entry < entries; entry++) {
+        const int i = world.order.slots[entry];
+        if (unsigned(i) >= unsigned(total) || measures.laneAndSlow[i] == NotOnRoad)
+            continue;
+        const unsigned code = measures.laneAndSlow[i];
+        const unsigned lane = code & 3, bit = 1u << lane;
+        const unsigned slow = (code & SlowBit) ? 1 : 0;
+        starts += uint64_t(slow & ~(lastSlow >> lane) & 1) << (16 * lane);
+        firstSlow |= (slow << lane) & ~seen;
+        seen |= bit;
+        lastSlow = (lastSlow & ~bit) | (slow << lane);
+        ringCars += one(int(lane));
+        slowCars += uint64_t(slow) << (16 * lane);
+    }
+
+    for (int k = 0; k < LaneTotal; k++) {
+        LaneSums& s = measures.lanes[k];
+        s.carSteps += field(cars, k);
+        s.speedSum += distance[k] * mphPerFootStep;
+        s.stoppedSteps += field(stopped, k);
+        s.laneChanges += field(changes, k);
+        s.jamSteps += clusters(field(ringCars, k), field(slowCars, k), field(starts, k),
+                               (firstSlow >> k) & 1, (lastSlow >> k) & 1);
+    }
     if (++measures.stepsInPeriod >= measures.period)
         finishPeriod();
 }

@@ -12,6 +12,8 @@
 enum {
     MaxDetectors = 16,          // --detector positions
     AllLanes     = LaneTotal,   // row of LaneMeasure for the whole road
+    SlowBit      = 4,           // in laneAndSlow
+    NotOnRoad    = 0xFF,        // laneAndSlow of a car with no usable lane
 };
 
 constexpr double StoppedBelow = 10;  // mph: slower than this counts as stopped
@@ -27,13 +29,13 @@ struct LaneSums {
     long long laneChanges;      // completed, counted in the lane left
 };
 
-// Sums over the steps of the running period, per group.
-struct GroupSums {
-    long long carSteps;
-    double    speedSum;         // mph
-    long long stoppedSteps;
-    long long laneChanges;
-    double    distance;         // ft driven
+// Sums over the steps of the running period, per car; summed per group when
+// the period ends (a car keeps its group, and is on the road every step, for
+// the whole run).
+struct CarSums {
+    int   stoppedSteps[MaxCars];
+    int   laneChanges[MaxCars];
+    double distance[MaxCars];       // ft driven
 };
 
 // One finished period in users' units. NaN where nothing was seen (a speed
@@ -67,11 +69,13 @@ struct TrafficMeasures {
     // The cars as they stood before the step being measured
     float       startPosition[MaxCars]; // ft
     signed char startLane[MaxCars];     // 0..3
+    // Per car, from the step just measured: lane | SlowBit, or NotOnRoad
+    unsigned char laneAndSlow[MaxCars];
 
     // The running period
-    int       stepsInPeriod;
-    LaneSums  lanes[LaneTotal];
-    GroupSums groups[MaxGroups];
+    int      stepsInPeriod;
+    LaneSums lanes[LaneTotal];
+    CarSums  cars;
 
     // The last finished period; periodDone stays set until the reader clears it
     int          periodDone;            // flag
