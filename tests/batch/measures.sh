@@ -77,8 +77,8 @@ cmp -s "$dir/g1.csv" "$dir/g7.csv" || fail "group measures differ between multip
 grep -q ',all,.*,[1-9][0-9]*$' "$dir/m1.csv" || fail "no lane change counted in american-free-for-all"
 
 # --- Flow = density x space-mean speed after a warm-up ---------------------------
-steps=28800 warmup=600 progress=96000
-[ "${OMBRANE_SHORT:-0}" = 1 ] && steps=4800 warmup=100 progress=16000
+steps=28800 warmup=600 progress=19200
+[ "${OMBRANE_SHORT:-0}" = 1 ] && steps=4800 warmup=100 progress=1600
 dir=$work/hydro
 mkdir -p "$dir"
 cp "$source/examples/motorway-keep-right.csv" "$dir/"
@@ -145,7 +145,9 @@ fi
 
 # --- The progress line: on a terminal only --------------------------------------
 if command -v script > /dev/null; then
-    script -qec "$batch --steps $progress --multiplier 64 > /dev/null" /dev/null > "$work/tty.txt" 2>&1
+    # Long enough (seconds, 1004 cars) for the line's first redraw.
+    script -qec "cd '$work/big' && '$batch' --steps $progress --multiplier 64 stop-and-go-wave.csv > /dev/null" \
+        /dev/null > "$work/tty.txt" 2>&1
     grep -q "step [0-9]* of $progress" "$work/tty.txt" || fail "no progress line on a terminal"
 fi
 
