@@ -2,9 +2,9 @@
 // would report, gathered from the world around every step and handed out once
 // per measuring period. A car's speed here is what it drove in the step (ft
 // per step as mph), which is its own speed unless the car ahead left it less
-// room than one step's travel. Everything lives in the one `measures` record below,
-// set up before a run; nothing is allocated while it runs. The simulation
-// never reads this record, so measuring cannot change a run.
+// room than one step's travel. Everything lives in the one `measures` record
+// below, set up before a run; nothing is allocated while it runs. The
+// simulation never reads this record, so measuring cannot change a run.
 #pragma once
 
 #include "world.h"
@@ -33,8 +33,8 @@ struct LaneSums {
 // the period ends (a car keeps its group, and is on the road every step, for
 // the whole run).
 struct CarSums {
-    int   stoppedSteps[MaxCars];
-    int   laneChanges[MaxCars];
+    int    stoppedSteps[MaxCars];
+    int    laneChanges[MaxCars];
     double distance[MaxCars];       // ft driven
 };
 
