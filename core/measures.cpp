@@ -19,10 +19,22 @@ namespace {
 constexpr double FeetPerMile = 5280;
 constexpr double SecondsPerHour = 3600;
 
+// A new period starts where the cars stand now.
 void clearSums() {
     measures.stepsInPeriod = 0;
     std::memset(measures.lanes, 0, sizeof measures.lanes);
     std::memset(&measures.cars, 0, sizeof measures.cars);
+    const int total = world.carTotal < MaxCars ? world.carTotal : MaxCars;
+    for (int i = 0; i < total; i++)
+        measures.cars.startPosition[i] = world.cars[i].position;
+}
+
+void rememberCars() {
+    const int total = world.carTotal < MaxCars ? world.carTotal : MaxCars;
+    for (int i = 0; i < total; i++) {
+        measures.startPosition[i] = world.cars[i].position;
+        measures.startLane[i] = static_cast<signed char>(world.cars[i].lane);
+    }
 }
 
 double ratio(double sum, long long count) {
@@ -84,7 +96,9 @@ void finishPeriod() {
         carSteps[g] += measures.stepsInPeriod;
         stopped[g] += measures.cars.stoppedSteps[i];
         changes[g] += measures.cars.laneChanges[i];
-        distance[g] += measures.cars.distance[i];
+        const CarSums& c = measures.cars;
+        distance[g] += double(world.cars[i].position) - c.startPosition[i] +
+                       double(c.laps[i]) * world.roadLength;
     }
     const double mphPerFootStep = world.stepsPerSecond * SecondsPerHour / FeetPerMile;
     for (int g = 0; g < MaxGroups; g++) {
@@ -121,17 +135,16 @@ void configureMeasures(int period, const float* detectors, int detectorCount) {
     }
     measures.periodDone = 0;
     measures.periodEndStep = 0;
+    measures.lastStepSeen = -1;
     clearSums();
 }
 
 void measureBeforeStep() {
+    if (world.run.stepCount == measures.lastStepSeen)
+        return;  // the last measured step left every car's start
     if (world.run.stepCount == 0)  // the cars were just placed: a new run
         clearSums();
-    const int total = world.carTotal < MaxCars ? world.carTotal : MaxCars;
-    for (int i = 0; i < total; i++) {
-        measures.startPosition[i] = world.cars[i].position;
-        measures.startLane[i] = static_cast<signed char>(world.cars[i].lane);
-    }
+    rememberCars();
 }
 
 void measureAfterStep() {
@@ -157,9 +170,12 @@ void measureAfterStep() {
         // What the car drove, not the speed it holds: a car cut in on moves
         // less than its speed for a step, and only what it drove adds up to
         // the flow at the detectors.
-        const float driven = p1 >= p0 ? p1 - p0 : p1 + road - p0;
+        const bool wrapped = p1 < p0;
+        const float driven = wrapped ? p1 + road - p0 : p1 - p0;
         const int slow = driven < slowFeet;
         const int changed = lane != before;
+        measures.startPosition[i] = p1;
+        measures.startLane[i] = static_cast<signed char>(lane);
         cars += one(lane);
         stopped += uint64_t(slow) << (16 * lane);
         changes += uint64_t(changed) << (16 * before);
@@ -169,8 +185,10 @@ void measureAfterStep() {
         distance[3] += lane == 3 ? driven : 0;
         measures.laneAndSlow[i] = static_cast<unsigned char>(lane | (slow ? SlowBit : 0));
         sums.stoppedSteps[i] += slow;
-        sums.laneChanges[i] += changed;
-        sums.distance[i] += driven;
+        if (changed)  // rare: keep the common step free of these stores
+            sums.laneChanges[i]++;
+        if (wrapped)
+            sums.laps[i]++;
 
         // Crossings belong to the lane the car moved in: the lane it had
         // before the step, since a lane switches only after the move.
@@ -212,6 +230,7 @@ void measureAfterStep() {
         s.jamSteps += clusters(field(ringCars, k), field(slowCars, k), field(starts, k),
                                (firstSlow >> k) & 1, (lastSlow >> k) & 1);
     }
+    measures.lastStepSeen = world.run.stepCount;
     if (++measures.stepsInPeriod >= measures.period)
         finishPeriod();
 }

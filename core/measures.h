@@ -31,11 +31,13 @@ struct LaneSums {
 
 // Sums over the steps of the running period, per car; summed per group when
 // the period ends (a car keeps its group, and is on the road every step, for
-// the whole run).
+// the whole run). The distance a car drove is where it is less where it
+// started, plus a road length for every time it passed the road's end.
 struct CarSums {
-    int    stoppedSteps[MaxCars];
-    int    laneChanges[MaxCars];
-    double distance[MaxCars];       // ft driven
+    float startPosition[MaxCars];   // ft, at the start of the period
+    int   laps[MaxCars];            // passes of the road's end
+    int   stoppedSteps[MaxCars];
+    int   laneChanges[MaxCars];
 };
 
 // One finished period in users' units. NaN where nothing was seen (a speed
@@ -66,7 +68,9 @@ struct TrafficMeasures {
     int   detectorCount;                // 1..MaxDetectors
     float detectors[MaxDetectors];      // ft, 0..roadLength
 
-    // The cars as they stood before the step being measured
+    // The cars as they stood before the step being measured: left by the
+    // last measured step, or taken afresh when the world moved without one
+    int         lastStepSeen;           // world.run.stepCount after it; -1 none
     float       startPosition[MaxCars]; // ft
     signed char startLane[MaxCars];     // 0..3
     // Per car, from the step just measured: lane | SlowBit, or NotOnRoad
@@ -91,10 +95,11 @@ extern TrafficMeasures measures;
 // given: callers check them against the road length.
 void configureMeasures(int period, const float* detectors, int detectorCount);
 
-// Around every step of every car. Before: remembers where each car stands
-// (and starts the first period afresh when the cars were just placed). After:
-// adds the step to the running period and, at its end, fills lane[] and
-// group[] and sets periodDone.
+// Around every step of every car. Before: when the cars moved since the last
+// measured step (placed, restored), remembers where each car stands, and
+// starts the period afresh when they were just placed. After: adds the step
+// to the running period and, at its end, fills lane[] and group[] and sets
+// periodDone.
 void measureBeforeStep();
 void measureAfterStep();
 

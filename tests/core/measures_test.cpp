@@ -15,12 +15,14 @@ constexpr double MphPerFootStep = 16 * 3600.0 / 5280;   // 1 ft per step in mph
 constexpr double RoadMiles = 4;
 
 // Every car of the world has driven `driven[i]` feet in its lane `fromLane[i]`
-// during one step ending where it stands now.
+// during one step ending where it stands now, the period's first.
 void drove(std::initializer_list<float> driven, std::initializer_list<int> fromLane = {}) {
     int i = 0;
     for (float d : driven) {
         float p = world.cars[i].position - d;
         measures.startPosition[i] = p < 0 ? p + world.roadLength : p;
+        measures.cars.startPosition[i] = measures.startPosition[i];
+        measures.cars.laps[i] = 0;  // the step about to be measured adds its lap
         measures.startLane[i] = static_cast<signed char>(world.cars[i].lane);
         i++;
     }
