@@ -162,7 +162,7 @@ void measureAfterStep() {
         const int lane = c.lane;
         const int before = measures.startLane[i];
         if (unsigned(lane) >= LaneTotal || unsigned(before) >= LaneTotal) {
-            measures.laneAndSlow[i] = NotOnRoad;
+            measures.laneMask[i] = 0;
             continue;
         }
         const float p0 = measures.startPosition[i];
@@ -183,7 +183,7 @@ void measureAfterStep() {
         distance[1] += lane == 1 ? driven : 0;
         distance[2] += lane == 2 ? driven : 0;
         distance[3] += lane == 3 ? driven : 0;
-        measures.laneAndSlow[i] = static_cast<unsigned char>(lane | (slow ? SlowBit : 0));
+        measures.laneMask[i] = static_cast<unsigned char>((1 | slow << 4) << lane);
         sums.stoppedSteps[i] += slow;
         if (changed)  // rare: keep the common step free of these stores
             sums.laneChanges[i]++;
@@ -200,25 +200,24 @@ void measureAfterStep() {
         }
     }
 
-    // The ring walk keeps, per lane, bit k of these words and field k of the
-    // counters: whether its first and its latest car were slow, whether it
-    // had a car yet; cars, slow cars and cluster starts.
+    // The ring walk keeps, per lane, bit k of these words: whether the lane
+    // had a car yet, whether its first and its latest car were slow. A start
+    // is the bit of a slow car's lane when the lane's latest car was not
+    // slow; StartCount turns it into one in that lane's counter field.
+    static constexpr uint64_t StartCount[16] = {0, one(0), one(1), 0, one(2), 0, 0, 0, one(3)};
     unsigned seen = 0, firstSlow = 0, lastSlow = 0;
-    uint64_t ringCars = 0, slowCars = 0, starts = 0;
+    uint64_t starts = 0;
     const int entries = world.order.count < MaxCars ? world.order.count : MaxCars;
     for (int entry = 0; entry < entries; entry++) {
         const int i = world.order.slots[entry];
-        if (unsigned(i) >= unsigned(total) || measures.laneAndSlow[i] == NotOnRoad)
+        if (unsigned(i) >= unsigned(total))
             continue;
-        const unsigned code = measures.laneAndSlow[i];
-        const unsigned lane = code & 3, bit = 1u << lane;
-        const unsigned slow = (code & SlowBit) ? 1 : 0;
-        starts += uint64_t(slow & ~(lastSlow >> lane) & 1) << (16 * lane);
-        firstSlow |= (slow << lane) & ~seen;
+        const unsigned mask = measures.laneMask[i];
+        const unsigned bit = mask & 15, slow = mask >> 4;
+        starts += StartCount[slow & ~lastSlow];
+        firstSlow |= slow & ~seen;
         seen |= bit;
-        lastSlow = (lastSlow & ~bit) | (slow << lane);
-        ringCars += one(int(lane));
-        slowCars += uint64_t(slow) << (16 * lane);
+        lastSlow = (lastSlow & ~bit) | slow;
     }
 
     for (int k = 0; k < LaneTotal; k++) {
@@ -227,7 +226,7 @@ void measureAfterStep() {
         s.speedSum += distance[k] * mphPerFootStep;
         s.stoppedSteps += field(stopped, k);
         s.laneChanges += field(changes, k);
-        s.jamSteps += clusters(field(ringCars, k), field(slowCars, k), field(starts, k),
+        s.jamSteps += clusters(field(cars, k), field(stopped, k), field(starts, k),
                                (firstSlow >> k) & 1, (lastSlow >> k) & 1);
     }
     measures.lastStepSeen = world.run.stepCount;

@@ -12,8 +12,6 @@
 enum {
     MaxDetectors = 16,          // --detector positions
     AllLanes     = LaneTotal,   // row of LaneMeasure for the whole road
-    SlowBit      = 4,           // in laneAndSlow
-    NotOnRoad    = 0xFF,        // laneAndSlow of a car with no usable lane
 };
 
 constexpr double StoppedBelow = 10;  // mph: slower than this counts as stopped
@@ -73,8 +71,9 @@ struct TrafficMeasures {
     int         lastStepSeen;           // world.run.stepCount after it; -1 none
     float       startPosition[MaxCars]; // ft
     signed char startLane[MaxCars];     // 0..3
-    // Per car, from the step just measured: lane | SlowBit, or NotOnRoad
-    unsigned char laneAndSlow[MaxCars];
+    // Per car, from the step just measured: bit `lane` set, and bit 4 + lane
+    // when it was slow; 0 when it had no usable lane
+    unsigned char laneMask[MaxCars];
 
     // The running period
     int      stepsInPeriod;
