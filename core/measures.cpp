@@ -31,10 +31,30 @@ void clearSums() {
 
 void rememberCars() {
     const int total = world.carTotal < MaxCars ? world.carTotal : MaxCars;
-    for (int i = 0; i < total; i++) {
-        measures.startPosition[i] = world.cars[i].position;
-        measures.startLane[i] = static_cast<signed char>(world.cars[i].lane);
+    for (int i = 0; i < total; i++)
+        setMeasureStart(i, world.cars[i].position, world.cars[i].lane);
+}
+
+// Detector crossings of a car that moved from p0 to p1 (ft; past the road's
+// end when p1 < p0): a car crosses position d when p0 < d <= p1, or, wrapping,
+// when d > p0 or d <= p1. With the detectors in ascending order and the
+// car's next detector (the first beyond p0) remembered, a step costs one
+// comparison unless the car crosses one.
+int countCrossings(int car, float p0, float p1) {
+    const float* d = measures.detectors;
+    const int count = measures.detectorCount;
+    int next = measures.nextDetector[car];
+    int crossed = 0;
+    if (p1 < p0) {
+        crossed = count - next;
+        next = 0;
     }
+    while (next < count && d[next] <= p1) {
+        crossed++;
+        next++;
+    }
+    measures.nextDetector[car] = static_cast<unsigned char>(next);
+    return crossed;
 }
 
 double ratio(double sum, long long count) {
@@ -117,10 +137,13 @@ void finishPeriod() {
 
 }  // namespace
 
-bool crossesDetector(float p0, float p1, float d) {
-    if (p1 < p0)
-        return d > p0 || d <= p1;
-    return p0 < d && d <= p1;
+void setMeasureStart(int car, float position, int lane) {
+    measures.startPosition[car] = position;
+    measures.startLane[car] = static_cast<signed char>(lane);
+    int next = 0;
+    while (next < measures.detectorCount && measures.detectors[next] <= position)
+        next++;
+    measures.nextDetector[car] = static_cast<unsigned char>(next);
 }
 
 void configureMeasures(int period, const float* detectors, int detectorCount) {
@@ -130,8 +153,12 @@ void configureMeasures(int period, const float* detectors, int detectorCount) {
         measures.detectors[0] = 0;
     } else {
         measures.detectorCount = detectorCount < MaxDetectors ? detectorCount : MaxDetectors;
-        for (int k = 0; k < measures.detectorCount; k++)
-            measures.detectors[k] = detectors[k];
+        for (int k = 0; k < measures.detectorCount; k++) {  // in ascending order
+            int at = k;
+            for (; at > 0 && measures.detectors[at - 1] > detectors[k]; at--)
+                measures.detectors[at] = measures.detectors[at - 1];
+            measures.detectors[at] = detectors[k];
+        }
     }
     measures.periodDone = 0;
     measures.periodEndStep = 0;
@@ -151,7 +178,6 @@ void measureAfterStep() {
     const float road = world.roadLength;
     const double mphPerFootStep = world.stepsPerSecond * SecondsPerHour / FeetPerMile;
     const float slowFeet = float(StoppedBelow / mphPerFootStep);  // ft per step
-    const int detectorCount = measures.detectorCount;
     const int total = world.carTotal < MaxCars ? world.carTotal : MaxCars;
     CarSums& sums = measures.cars;
 
@@ -174,7 +200,7 @@ void measureAfterStep() {
         const float driven = wrapped ? p1 + road - p0 : p1 - p0;
         const int slow = driven < slowFeet;
         const int changed = lane != before;
-        measures.startPosition[i] = p1;
+        measures.startPosition[i] = p1;  // the next step starts here
         measures.startLane[i] = static_cast<signed char>(lane);
         cars += one(lane);
         stopped += uint64_t(slow) << (16 * lane);
@@ -192,11 +218,9 @@ void measureAfterStep() {
 
         // Crossings belong to the lane the car moved in: the lane it had
         // before the step, since a lane switches only after the move.
-        for (int d = 0; d < detectorCount; d++) {
-            if (driven > 0 && crossesDetector(p0, p1, measures.detectors[d])) {
-                measures.lanes[before].crossings++;
-                measures.lanes[before].crossingSpeedSum += driven * mphPerFootStep;
-            }
+        if (int crossed = countCrossings(i, p0, p1)) {
+            measures.lanes[before].crossings += crossed;
+            measures.lanes[before].crossingSpeedSum += crossed * (driven * mphPerFootStep);
         }
     }
 

@@ -64,13 +64,14 @@ struct TrafficMeasures {
     // Settings, from configureMeasures
     int   period;                       // steps per period, >= 1
     int   detectorCount;                // 1..MaxDetectors
-    float detectors[MaxDetectors];      // ft, 0..roadLength
+    float detectors[MaxDetectors];      // ft, 0..roadLength, ascending
 
     // The cars as they stood before the step being measured: left by the
     // last measured step, or taken afresh when the world moved without one
     int         lastStepSeen;           // world.run.stepCount after it; -1 none
-    float       startPosition[MaxCars]; // ft
-    signed char startLane[MaxCars];     // 0..3
+    float         startPosition[MaxCars]; // ft
+    signed char   startLane[MaxCars];     // 0..3
+    unsigned char nextDetector[MaxCars];  // first detector beyond startPosition
     // Per car, from the step just measured: bit `lane` set, and bit 4 + lane
     // when it was slow; 0 when it had no usable lane
     unsigned char laneMask[MaxCars];
@@ -102,6 +103,6 @@ void configureMeasures(int period, const float* detectors, int detectorCount);
 void measureBeforeStep();
 void measureAfterStep();
 
-// Whether a car moving from p0 to p1 (ft, wrapping past the road's end when
-// p1 < p0) crosses the detector at d.
-bool crossesDetector(float p0, float p1, float d);
+// Where the step about to be measured starts for a car (position in ft,
+// lane): the observer sets it from the world itself; tests set it by hand.
+void setMeasureStart(int car, float position, int lane);

@@ -17,40 +17,68 @@ constexpr double RoadMiles = 4;
 // Every car of the world has driven `driven[i]` feet in its lane `fromLane[i]`
 // during one step ending where it stands now, the period's first.
 void drove(std::initializer_list<float> driven, std::initializer_list<int> fromLane = {}) {
+    std::vector<int> lanes(fromLane);
     int i = 0;
     for (float d : driven) {
         float p = world.cars[i].position - d;
-        measures.startPosition[i] = p < 0 ? p + world.roadLength : p;
-        measures.cars.startPosition[i] = measures.startPosition[i];
+        p = p < 0 ? p + world.roadLength : p;
+        setMeasureStart(i, p, size_t(i) < lanes.size() ? lanes[size_t(i)] : world.cars[i].lane);
+        measures.cars.startPosition[i] = p;
         measures.cars.laps[i] = 0;  // the step about to be measured adds its lap
-        measures.startLane[i] = static_cast<signed char>(world.cars[i].lane);
         i++;
     }
-    i = 0;
-    for (int lane : fromLane)
-        measures.startLane[i++] = static_cast<signed char>(lane);
 }
 
-TEST(MeasuresDetector, CrossingRules) {
+// One car moves from p0 to p1 past detectors at d: counted when p0 < d <= p1,
+// or, wrapping past the road's end, when d > p0 or d <= p1.
+TEST(Measures, DetectorCrossingRules) {
     struct Case {
-        float p0, p1, d;
-        bool crosses;
+        float p0, p1;
+        std::vector<float> detectors;
+        int crossings;
     } cases[] = {
-        {90, 110, 100, true},       // plain pass
-        {90, 100, 100, true},       // arriving on it counts
-        {100, 110, 100, false},     // leaving it does not: counted the step before
-        {90, 99.5f, 100, false},
-        {21100, 10, 21110, true},   // wrap, detector before the seam
-        {21100, 10, 5, true},       // wrap, detector after the seam
-        {21100, 10, 0, true},       // detector on the seam
-        {21100, 10, 21120, true},
-        {21100, 10, 50, false},
-        {21100, 10, 21000, false},
-        {100, 100, 100, false},     // standing still
+        {90, 110, {100}, 1},                // plain pass
+        {90, 100, {100}, 1},                // arriving on it counts
+        {100, 110, {100}, 0},               // leaving it does not: counted the step before
+        {90, 99.5f, {100}, 0},
+        {100, 100, {100}, 0},               // standing
+        {21100, 10, {21110}, 1},            // wrap, detector before the seam
+        {21100, 10, {5}, 1},                // wrap, detector after the seam
+        {21100, 10, {0}, 1},                // on the seam, at either end
+        {21100, 10, {21120}, 1},
+        {21100, 21120, {21120}, 1},         // reaching the very end counts there...
+        {21120, 5, {21120, 0}, 1},          // ...and then only the seam's 0
+        {21100, 10, {50, 21000}, 0},
+        {90, 5000, {4998, 100, 95, 6000}, 3},   // given in any order
+        {21000, 100, {0, 50, 150, 20000, 21050}, 3},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(crossesDetector(c.p0, c.p1, c.d), c.crosses)
-            << c.p0 << " -> " << c.p1 << " over " << c.d;
+    for (const Case& c : cases) {
+        freshWorld();
+        putCars({{c.p1, 0}});
+        configureMeasures(1, c.detectors.data(), int(c.detectors.size()));
+        setMeasureStart(0, c.p0, 0);
+        measureAfterStep();
+        const double perCrossing = 16 * 3600.0 / double(c.detectors.size());
+        EXPECT_DOUBLE_EQ(measures.lane[0].flow, c.crossings * perCrossing)
+            << c.p0 << " -> " << c.p1 << " over " << c.detectors.size() << " detectors";
+    }
+}
+
+// A car keeps its place among the detectors from step to step.
+TEST(Measures, CrossingsFollowACarRoundTheRing) {
+    freshWorld();
+    putCars({{21000, 0}});
+    const float detectors[] = {0, 10000, 21100};
+    configureMeasures(1000, detectors, 3);
+    setMeasureStart(0, 21000, 0);
+    long long crossings = 0;
+    for (float p : {21050.f, 21100.f, 30.f, 9999.f, 10000.f, 20000.f, 21120.f, 10.f}) {
+        world.cars[0].position = p;
+        measureAfterStep();
+        crossings = measures.lanes[0].crossings;
+    }
+    EXPECT_EQ(crossings, 5);  // 21100, the seam 0, 10000, 21100 again, the seam again
+    EXPECT_EQ(measures.nextDetector[0], 1);
 }
 
 TEST(Measures, OneStepPeriodGivesEveryLaneFigure) {
