@@ -101,7 +101,11 @@ double threadSeconds() {
 // what one step leaves in the caches for the next weighs on both alike.
 void BM_DenseMeasuringShare(benchmark::State& state) {
     denseWorld();
-    configureMeasures(80, nullptr, 0);
+    const int detectors = int(state.range(0));
+    float positions[MaxDetectors];
+    for (int d = 0; d < detectors; d++)
+        positions[d] = float(d) * world.roadLength / float(detectors);
+    configureMeasures(80, positions, detectors);
     for (int s = 0; s < 2000; s++)
         stepWorld(true);
     double plain = 0, measured = 0;
@@ -132,4 +136,4 @@ BENCHMARK(BM_DenseUnmeasured);
 BENCHMARK(BM_DenseMeasured);
 BENCHMARK(BM_DenseMeasured16Detectors);
 BENCHMARK(BM_DenseMeasuringAlone);
-BENCHMARK(BM_DenseMeasuringShare);
+BENCHMARK(BM_DenseMeasuringShare)->Arg(1)->Arg(16)->ArgName("detectors");
