@@ -39,6 +39,10 @@ void ShowHints();
 // Tick and run control
 void stepWorld();                       // every car one step, then the step count
 void runTick();
+// Called around every step, whatever the speed multiplier, by whoever watches
+// the traffic (measures, trajectories); null, the default, costs nothing.
+enum StepPhase { BeforeStep, AfterStep };
+extern void (*stepObserver)(StepPhase phase);
 void handleRunKey(int character);
 
 // Statistics and the report texts

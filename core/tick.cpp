@@ -17,6 +17,8 @@ void stepWorld() {
     world.run.stepCount++;
 }
 
+void (*stepObserver)(StepPhase phase) = nullptr;
+
 namespace {
 
 void writeReport(const char* text, const char* mode) {
@@ -54,6 +56,16 @@ bool atLastCountableStep() {
     return true;
 }
 
+// A step as the tick makes it, seen by the observer (measures) if there is
+// one; the replay of a rewind steps without it.
+void observedStep() {
+    if (stepObserver)
+        stepObserver(BeforeStep);
+    stepWorld();
+    if (stepObserver)
+        stepObserver(AfterStep);
+}
+
 void advance() {
     RunControl& run = world.run;
     recordKeyframe();
@@ -63,12 +75,12 @@ void advance() {
     }
     if (!world.edition->hasMultiplier) {
         if (!atLastCountableStep())
-            stepWorld();
+            observedStep();
     } else {
         for (int k = 0; k < run.speedMultiplier; k++) {
             if (atLastCountableStep())
                 break;
-            stepWorld();
+            observedStep();
             if (run.stepCount == run.stepTo) {
                 run.running = 0;
                 break;

@@ -24,6 +24,7 @@ all=(
   "${wine_tests[@]}"
   g++ libgtest-dev libbenchmark-dev time              # native build, tests, benchmarks
   clang libclang-rt-14-dev                            # libFuzzer and sanitizers
+  gnuplot-nox                                         # ombrane-batch --plot
 )
 
 case "${1:-}" in

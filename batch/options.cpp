@@ -1,0 +1,183 @@
+// Reading ombrane-batch's command line: every value is checked here, before
+// anything runs, so that a typing slip never costs a long run.
+#include "options.h"
+
+#include "ombrane_version.h"
+
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+const char Usage[] =
+    "usage: ombrane-batch [--legacy] [--steps N] [--multiplier M] [--zone]\n"
+    "                     [--dump FILE] [--save FILE] [--restore FILE]\n"
+    "                     [--measures FILE] [--group-measures FILE] [--detector FT]...\n"
+    "                     [--period STEPS] [--trajectories FILE] [--every STEPS]\n"
+    "                     [--force] [--plot DIR] [--rewind-check S] [GROUPS.csv]\n"
+    "  --legacy        run the earlier edition (" OMBRANE_LEGACY_VERSION ")\n"
+    "  --steps N       steps to simulate (default 4800, five simulated minutes);\n"
+    "                  0 runs the ticks without starting: placement and title only\n"
+    "  --multiplier M  steps per tick, M >= 1 (current edition only)\n"
+    "  --zone          switch the construction zone on (current edition only)\n"
+    "  --dump FILE     write every car's state as CSV after the run\n"
+    "  --save FILE     write a snapshot after the run (earlier edition only)\n"
+    "  --restore FILE  restore a snapshot before the run (earlier edition only)\n"
+    "  --measures FILE        flow, density, speeds, jams per lane and period (CSV)\n"
+    "  --group-measures FILE  cars, speed, distance per group and period (CSV)\n"
+    "  --detector FT   where flow is counted, 0 to the road length (default 0;\n"
+    "                  up to 16, flow is their mean)\n"
+    "  --period STEPS  measuring period (default: the report period, 80)\n"
+    "  --trajectories FILE    every car's position and speed (CSV)\n"
+    "  --every STEPS   steps between trajectory rows and space-time dots\n"
+    "                  (default 16, one simulated second)\n"
+    "  --force         write trajectories even when they pass 1 GB\n"
+    "  --plot DIR      space-time, speed and lane pictures (PNG, needs gnuplot)\n"
+    "                  with their data and gnuplot scripts\n"
+    "  --rewind-check S  after the run, go back to step S (at most N, a multiple of M)\n"
+    "                  and run on to step N again; the two ends must agree\n"
+    "                  (current edition only)\n"
+    "  GROUPS.csv      groups file, read as the Open command reads it;\n"
+    "                  its report file is written beside it\n"
+    "exit status:\n"
+    "  0  the run is done\n"
+    "  1  a groups file refused, unreadable or read only in part, or a snapshot\n"
+    "     refused, or an output that cannot be opened (nothing is run); the dump,\n"
+    "     the save or a measures, trajectories or plot output not written; a\n"
+    "     --rewind-check that found the two ends different or could not go back\n"
+    "  2  a bad option, or a --steps that would pass step 2147483647, the last\n"
+    "     that can be counted, from the restored snapshot's step (nothing is run)\n"
+    "  3  the run is done, but report lines could not be written\n";
+
+namespace {
+
+bool parseCount(const char* text, long low, long* out) {
+    if (!text || !*text)
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    long value = std::strtol(text, &end, 10);
+    if (errno || *end || value < low || value > INT_MAX)
+        return false;
+    *out = value;
+    return true;
+}
+
+bool parseFeet(const char* text, float roadLength, float* out) {
+    if (!text || !*text)
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    double value = std::strtod(text, &end);
+    if (errno || *end || !std::isfinite(value) || value < 0 || value > roadLength)
+        return false;
+    *out = float(value);
+    return true;
+}
+
+const char** pathOption(const char* a, Options& o) {
+    struct Entry {
+        const char* name;
+        const char** target;
+    };
+    const Entry entries[] = {
+        {"--dump", &o.dumpPath},
+        {"--save", &o.savePath},
+        {"--restore", &o.restorePath},
+        {"--measures", &o.measuresPath},
+        {"--group-measures", &o.groupMeasuresPath},
+        {"--trajectories", &o.trajectoriesPath},
+        {"--plot", &o.plotDir},
+    };
+    for (const Entry& e : entries)
+        if (!std::strcmp(a, e.name))
+            return e.target;
+    return nullptr;
+}
+
+}  // namespace
+
+bool parseOptions(int argc, char** argv, Options& o, float roadLength, char* problem,
+                  int problemSize) {
+    problem[0] = 0;
+    for (int i = 1; i < argc; i++) {
+        const char* a = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        if (!std::strcmp(a, "--legacy")) {
+            o.legacy = 1;
+        } else if (!std::strcmp(a, "--zone")) {
+            o.zone = 1;
+        } else if (!std::strcmp(a, "--force")) {
+            o.force = 1;
+        } else if (!std::strcmp(a, "--steps")) {
+            if (!parseCount(value, 0, &o.steps))
+                return false;
+            i++;
+        } else if (!std::strcmp(a, "--rewind-check")) {
+            if (!parseCount(value, 0, &o.rewindStep))
+                return false;
+            i++;
+        } else if (!std::strcmp(a, "--multiplier")) {
+            if (!parseCount(value, 1, &o.multiplier))
+                return false;
+            o.multiplierGiven = 1;
+            i++;
+        } else if (!std::strcmp(a, "--period") || !std::strcmp(a, "--every")) {
+            long* target = a[2] == 'p' ? &o.period : &o.every;
+            if (!parseCount(value, 1, target)) {
+                std::snprintf(problem, size_t(problemSize), "%s needs a whole number of steps, 1 or more",
+                              a);
+                return false;
+            }
+            o.everyGiven |= a[2] == 'e';
+            i++;
+        } else if (!std::strcmp(a, "--detector")) {
+            if (o.detectorCount == MaxDetectors) {
+                std::snprintf(problem, size_t(problemSize), "at most %d detectors", MaxDetectors);
+                return false;
+            }
+            if (!parseFeet(value, roadLength, &o.detectors[o.detectorCount])) {
+                std::snprintf(problem, size_t(problemSize),
+                              "--detector needs a position in feet from 0 to %.0f, the road length",
+                              double(roadLength));
+                return false;
+            }
+            o.detectorCount++;
+            i++;
+        } else if (const char** target = pathOption(a, o)) {
+            if (!value)
+                return false;
+            *target = value;
+            i++;
+        } else if (a[0] == '-' || o.groupsPath) {
+            return false;
+        } else {
+            o.groupsPath = a;
+        }
+    }
+    // The earlier edition has neither zone nor multiplier; only it has snapshots.
+    if (o.legacy && (o.zone || o.multiplierGiven))
+        return false;
+    if (!o.legacy && (o.savePath || o.restorePath))
+        return false;
+    // Going back keeps the ticks' rhythm only from a step a tick starts at.
+    if (o.rewindStep >= 0 && (o.legacy || o.rewindStep > o.steps || o.rewindStep % o.multiplier != 0))
+        return false;
+    // Settings of outputs that were not asked for are most likely a slip.
+    if (!measuring(o) && (o.period || o.detectorCount)) {
+        std::snprintf(problem, size_t(problemSize),
+                      "--period and --detector need --measures, --group-measures or --plot");
+        return false;
+    }
+    if (!o.trajectoriesPath && !o.plotDir && o.everyGiven) {
+        std::snprintf(problem, size_t(problemSize), "--every needs --trajectories or --plot");
+        return false;
+    }
+    if (!o.trajectoriesPath && o.force) {
+        std::snprintf(problem, size_t(problemSize), "--force needs --trajectories");
+        return false;
+    }
+    return true;
+}

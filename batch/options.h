@@ -1,0 +1,42 @@
+// ombrane-batch's command line.
+#pragma once
+
+#include "core/measures.h"
+
+struct Options {
+    int legacy = 0;
+    long steps = 4800;
+    long multiplier = 1;
+    int zone = 0;
+    int multiplierGiven = 0;
+    const char* dumpPath = nullptr;
+    const char* savePath = nullptr;
+    const char* restorePath = nullptr;
+    const char* groupsPath = nullptr;
+    long rewindStep = -1;               // --rewind-check; -1 none
+
+    // Measuring; none of it changes the run
+    const char* measuresPath = nullptr;
+    const char* groupMeasuresPath = nullptr;
+    const char* trajectoriesPath = nullptr;
+    const char* plotDir = nullptr;
+    long period = 0;                    // steps; 0: the report period
+    long every = 16;                    // steps between trajectory rows
+    int everyGiven = 0;
+    int force = 0;                      // flag: write trajectories of any size
+    float detectors[MaxDetectors] = {}; // ft
+    int detectorCount = 0;
+};
+
+extern const char Usage[];
+
+// Fills o from the arguments. False when they are not usable; then problem
+// holds a one-line reason, or is empty when only the usage can explain.
+// Detector positions are checked against roadLength (ft).
+bool parseOptions(int argc, char** argv, Options& o, float roadLength, char* problem,
+                  int problemSize);
+
+// Whether the run gathers traffic measures at all.
+inline bool measuring(const Options& o) {
+    return o.measuresPath || o.groupMeasuresPath || o.plotDir;
+}
