@@ -8,7 +8,8 @@ packages=(
   clang libclang-rt-14-dev                            # libFuzzer and sanitizers
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64      # the Windows programs
   wine wine64 xvfb xdotool imagemagick x11-utils      # running and driving them
-  gnuplot-nox                                         # ombrane-batch --plot
+  gnuplot-nox                                         # ombrane-batch --plot, ombrane-lab plot
+  parallel                                            # the ombrane-lab jobs test
 )
 if [ "${1:-}" = "--run-only" ]; then
   packages=(cmake g++ make g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64 xvfb)
