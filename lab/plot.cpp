@@ -165,6 +165,11 @@ int plotResults(const std::string& dir, const Experiment& e) {
         groups << "\n\n";
     }
     std::string title = varies ? "varying " + varyName(e.varies[0]) : "runs";
+    // The folder's own name: the experiment file is the one kept inside it.
+    std::string name = dir;
+    while (name.size() > 1 && name.back() == '/')
+        name.pop_back();
+    name = safe(name.substr(name.rfind('/') + 1));
     std::ostringstream gp;
     char buffer[200];
     std::snprintf(buffer, sizeof buffer, Terminal, 1400, 600);
@@ -173,7 +178,7 @@ int plotResults(const std::string& dir, const Experiment& e) {
           "# four lanes. One series per combination of the varied values but the first.\n"
           "# Data: fundamental.dat.\n"
        << buffer << "set output 'fundamental.png'\n"
-       << "set multiplot layout 1,2 title 'Experiment " << safe(e.path) << ": " << title << "'\n"
+       << "set multiplot layout 1,2 title 'Experiment " << name << ": " << title << "'\n"
        << "set grid\nset key top right\nset xrange [0:*]\nset yrange [0:*]\n"
        << "set xlabel 'density (vehicles per mile per lane)'\n";
     auto plotAll = [&](const char* using_) {
@@ -196,7 +201,7 @@ int plotResults(const std::string& dir, const Experiment& e) {
     gg << "# Mean speed of each group against the first varied value, one line per\n"
           "# group and combination of the other varied values. Data: groups.dat.\n"
        << buffer << "set output 'groups.png'\n"
-       << "set title 'Mean speed per group, experiment " << safe(e.path) << "'\n"
+       << "set title 'Mean speed per group, experiment " << name << "'\n"
        << "set grid\nset key outside right top\nset yrange [0:*]\n"
        << "set xlabel '" << (varies ? varyName(e.varies[0]) : std::string("run")) << "'\n"
        << "set ylabel 'space-mean speed (mph)'\n";

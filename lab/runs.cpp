@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <sstream>
+#include <csignal>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -102,6 +103,28 @@ bool finishRun(const std::string& dir, const Experiment& e, int number, int stat
     std::fprintf(stderr, "ombrane-lab: run %d failed (%s); the end of %s/console.log:\n%s", number,
                  problem.c_str(), folder.c_str(), lastLines(folder + "/console.log", 5).c_str());
     return false;
+}
+
+// The runs going on, for the signal handler: a kill of ombrane-lab alone
+// (SIGTERM from a scheduler, a closed terminal) ends them too, rather than
+// leaving them to finish unseen. Ctrl+C reaches them through the terminal.
+constexpr int MostJobs = 1024;
+pid_t runningPids[MostJobs];
+volatile std::sig_atomic_t runningCount = 0;
+
+extern "C" void endRuns(int signal) {
+    for (int k = 0; k < runningCount; k++)
+        if (runningPids[k] > 0)
+            ::kill(runningPids[k], SIGTERM);
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+void noteRunning(const std::vector<std::pair<pid_t, int>>& active) {
+    runningCount = 0;
+    for (std::size_t k = 0; k < active.size() && k < std::size_t(MostJobs); k++)
+        runningPids[k] = active[k].first;
+    runningCount = std::sig_atomic_t(active.size() < std::size_t(MostJobs) ? active.size() : MostJobs);
 }
 
 std::string clock(double seconds) {
@@ -246,6 +269,8 @@ int runAll(const std::string& dir, const Experiment& e, const std::string& batch
     bool terminal = ::isatty(2);
     auto start = std::chrono::steady_clock::now();
     std::vector<std::pair<pid_t, int>> active;  // process, run number
+    for (int signal : {SIGTERM, SIGHUP, SIGINT})
+        std::signal(signal, endRuns);
     std::size_t next = 0;
     auto show = [&] {
         if (!terminal)
@@ -271,6 +296,7 @@ int runAll(const std::string& dir, const Experiment& e, const std::string& batch
                 continue;
             }
             active.push_back({pid, number});
+            noteRunning(active);
         }
         if (active.empty())
             break;
@@ -286,6 +312,7 @@ int runAll(const std::string& dir, const Experiment& e, const std::string& batch
                 continue;
             int number = active[k].second;
             active.erase(active.begin() + long(k));
+            noteRunning(active);
             if (terminal)
                 std::fputc('\n', stderr);
             if (finishRun(dir, e, number, status)) {
