@@ -99,6 +99,46 @@ code=$?
 grep -q "run 4 failed" err.txt && grep -q "broken batch says why" err.txt ||
     fail "a failed run's message: $(head -3 err.txt)"
 
+# Killing ombrane-lab ends the runs it started; none of them looks finished,
+# and the rerun completes them.
+printf '#!/bin/sh\necho $$ > pid\nexec sleep 30\n' > slow.sh
+chmod +x slow.sh
+"$lab" run exp.txt --jobs 2 --out killed --batch ./slow.sh > /dev/null 2>&1 &
+lab_pid=$!
+for _ in $(seq 50); do
+    [ -s killed/runs/0002/pid ] && break
+    sleep 0.1
+done
+kill -TERM $lab_pid
+wait $lab_pid
+sleep 0.2
+for run in 0001 0002; do
+    pid=$(cat killed/runs/$run/pid 2> /dev/null)
+    [ -n "$pid" ] || { fail "run $run never started"; continue; }
+    # Ended, or a zombie that no init reaps (in a container).
+    state=$(ps -o stat= -p "$pid" 2> /dev/null)
+    [ -z "$state" ] || [ "${state#Z}" != "$state" ] ||
+        { fail "run $run outlived ombrane-lab"; kill "$pid"; }
+done
+[ -z "$(ls killed/runs/*/result.csv 2> /dev/null)" ] || fail "a killed run looks finished"
+"$lab" run exp.txt --jobs 2 --out killed > /dev/null 2>&1 || fail "rerun after the kill"
+cmp -s killed/results.csv one/results.csv || fail "results.csv after a kill differs"
+
+# On a terminal: runs done of the total, failed, elapsed, left.
+if command -v script > /dev/null; then
+    script -qec "'$lab' run exp.txt --jobs 2 --out tty" /dev/null > tty.txt 2>&1
+    grep -q "6/6 runs done, 0 failed, [0-9:]* elapsed, 0:00 left" tty.txt ||
+        fail "no progress line on a terminal: $(tr '\r' '\n' < tty.txt | tail -3)"
+fi
+"$lab" run exp.txt --jobs 2 --out quiet > quiet.txt 2>&1
+! grep -q "runs done" quiet.txt || fail "a progress line went to a file"
+
+# The earlier edition and the zone reach ombrane-batch.
+sed 's/^vary 1.I .*/edition = legacy/' exp.txt > legacy.txt
+"$lab" run legacy.txt --out legacy > /dev/null 2>&1 || fail "legacy experiment"
+grep -q "simulator 0.7" legacy/runs/0001/console.log || fail "the legacy run ran 0.8"
+grep -q '^3,60,all,' legacy/results.csv || fail "legacy results: $(tail -1 legacy/results.csv)"
+
 # GNU Parallel runs the printed jobs; collect gives the same table.
 if command -v parallel > /dev/null; then
     "$lab" jobs exp.txt --out shared > jobs.txt || fail "jobs"
