@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 
 namespace {
 
@@ -260,13 +261,16 @@ bool parseExperiment(const std::string& text, const std::string& path, Experimen
 bool loadExperiment(const std::string& path, Experiment& e, std::string& problem, bool force,
                     int* exitCode) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        problem = path + ": cannot read: " + std::strerror(errno);
+    struct stat about;
+    // A folder opens as a stream, but reads as nothing.
+    if (!in || ::stat(path.c_str(), &about) != 0 || !S_ISREG(about.st_mode)) {
+        problem = path + ": cannot read it";
         *exitCode = 1;
         return false;
     }
     std::ostringstream text;
-    text << in.rdbuf();
+    if (in.peek() != std::ifstream::traits_type::eof())
+        text << in.rdbuf();
     if (!parseExperiment(text.str(), path, e, problem, force)) {
         *exitCode = 2;
         return false;
