@@ -19,6 +19,11 @@ constexpr int MaxDetectors = 16;
 constexpr int GroupCount = 50;
 // The groups-file reader stops at a line longer than this.
 constexpr std::size_t ReaderLineLimit = 1022;
+// A row of the run's groups file holds at most one value per column letter
+// (21 of them); this keeps it far inside the reader's line.
+constexpr std::size_t MaxValueLength = 64;
+// Even with --force: the plan of every run is held in memory.
+constexpr long MostRuns = 1000000;
 
 std::string trim(const std::string& s) {
     std::size_t a = s.find_first_not_of(" \t\r");
@@ -107,7 +112,9 @@ bool readValues(Reader& r, const std::string& text, char column, std::vector<std
         if (span >= 1e6)
             return r.fail("the range holds more than a million values");
         long count = long(std::floor(span + 1e-9)) + 1;
-        bool whole = integral(from) && integral(to) && integral(by);
+        // Whole numbers stay whole while a long holds them exactly.
+        bool whole = integral(from) && integral(to) && integral(by) && std::fabs(a) < 1e15 &&
+                     std::fabs(b) < 1e15 && s < 1e15;
         for (long k = 0; k < count; k++) {
             char buffer[40];
             if (whole)
@@ -121,6 +128,9 @@ bool readValues(Reader& r, const std::string& text, char column, std::vector<std
     for (const std::string& v : splitList(text)) {
         if (v.empty())
             return r.fail("empty value in the list");
+        // Every value of a run must fit one row of the reader's 1022 characters.
+        if (v.size() > MaxValueLength)
+            return r.fail("a value may hold at most 64 characters");
         if (v.find_first_of(" \t") != std::string::npos)
             return r.fail("a value may not hold blanks: '" + v + "'");
         double number;
@@ -229,6 +239,8 @@ bool parseExperiment(const std::string& text, const std::string& path, Experimen
             if (!force && runCount(e) > maxRuns)
                 return r.fail("more than " + std::to_string(maxRuns) +
                               " runs; give --force to run them all");
+            if (runCount(e) > MostRuns)
+                return r.fail("more than a million runs");
             continue;
         }
         for (const std::string& k : seen)
@@ -243,6 +255,8 @@ bool parseExperiment(const std::string& text, const std::string& path, Experimen
             zoneLine = r.line;
         if (key == "repeat" && !force && runCount(e) > maxRuns)
             return r.fail("more than " + std::to_string(maxRuns) + " runs; give --force to run them all");
+        if (key == "repeat" && runCount(e) > MostRuns)
+            return r.fail("more than a million runs");
     }
     if (e.basePath.empty()) {
         problem = path + ": no base = GROUPS.csv line";

@@ -90,6 +90,50 @@ TEST(LabExperiment, RefusesBadLinesNamingThem) {
     EXPECT_EQ(refusal("steps = 10\n"), "x.txt: no base = GROUPS.csv line");
 }
 
+// Whatever the file holds, the answer is a plan or a message naming a line;
+// never a crash, a huge allocation or a value that would break the run's row.
+TEST(LabExperiment, SurvivesHostileFiles) {
+    std::string b = Base;
+    const std::string lines[] = {
+        "vary 0.N = 99999999999999999999..99999999999999999999",
+        "vary 0.N = -1e308..1e308 by 1",
+        "vary 0.N = 1..2 by 1e-300",
+        "vary 0.N = nan..inf",
+        "vary 0.N = 1..",
+        "vary 0.N = ..",
+        "vary 99999999999.N = 1",
+        "vary .N = 1",
+        "vary 0. = 1",
+        "vary = 1",
+        "= 1",
+        "steps = 99999999999999999999",
+        "steps = -5",
+        "vary 1.Z = " + std::string(65, 'x'),
+        std::string("vary 0.N = 1\0, 2", 16),
+        std::string(5000, ','),
+        "vary 0.N = 1..1000\nvary 1.N = 1..1001",
+    };
+    for (const std::string& line : lines) {
+        Experiment e;
+        std::string problem;
+        bool ok = parseExperiment(b + line + "\n", "x.txt", e, problem, true);
+        if (ok) {
+            EXPECT_LE(runCount(e), 1000000) << line;
+            for (const Vary& v : e.varies)
+                for (const std::string& value : v.values)
+                    EXPECT_LE(value.size(), 64u) << line;
+        } else {
+            EXPECT_TRUE(problem.compare(0, 8, "x.txt:3:") == 0 || problem.compare(0, 8, "x.txt:4:") == 0)
+                << line << ": " << problem;
+        }
+    }
+    // Past what a long holds exactly, whole numbers are written as decimals.
+    Experiment e = parsed(b + "vary 0.N = 99999999999999999999..99999999999999999999\n");
+    EXPECT_EQ(e.varies[0].values, (std::vector<std::string>{"1e+20"}));
+    EXPECT_EQ(refusal(b + "vary 0.N = 1..1000\nvary 1.N = 1..1001\n", true),
+              "x.txt:4: more than a million runs");
+}
+
 TEST(LabExperiment, RefusesMoreThanTenThousandRunsUnlessForced) {
     std::string text = std::string(Base) + "vary 0.N = 1..100\nvary 1.N = 1..100\nvary 2.N = 1, 2\n";
     EXPECT_EQ(refusal(text), "x.txt:5: more than 10000 runs; give --force to run them all");
