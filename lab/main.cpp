@@ -89,6 +89,16 @@ std::string absolute(const std::string& path) {
     return path;
 }
 
+// The folder that holds this program (and, by default, ombrane-batch).
+std::string labFolder() {
+    char buffer[PATH_MAX];
+    ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n <= 0)
+        return ".";
+    std::string self(buffer, std::size_t(n));
+    return self.substr(0, self.rfind('/'));
+}
+
 // ombrane-batch beside this program, unless --batch names one.
 std::string findBatch(const std::string& given) {
     if (!given.empty())
@@ -146,15 +156,6 @@ int prepare(const Arguments& a, Experiment& e, std::string& dir) {
 
 }  // namespace
 
-std::string labFolder() {
-    char buffer[PATH_MAX];
-    ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (n <= 0)
-        return ".";
-    std::string self(buffer, std::size_t(n));
-    return self.substr(0, self.rfind('/'));
-}
-
 int main(int argc, char** argv) {
     Arguments a;
     if (!parseArguments(argc, argv, a)) {
@@ -191,7 +192,7 @@ int main(int argc, char** argv) {
         return code;
     }
     if (a.command == "jobs") {
-        std::string self = absolute(labFolder() + "/ombrane-lab");
+        std::string self = absolute("/proc/self/exe");
         std::string where = absolute(dir);
         for (const RunPlan& run : planRuns(e))
             if (!runFinished(dir, e, run.number))

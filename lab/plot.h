@@ -5,9 +5,6 @@
 
 #include <string>
 
-// The folder that holds this program (and, by default, ombrane-batch).
-std::string labFolder();
-
 // Writes DIR/fundamental.dat, .gp, .png and DIR/groups.dat, .gp, .png from
 // DIR/results.csv. Returns the exit code: 0, or 1 when results.csv cannot be
 // read, a file cannot be written, or gnuplot is missing or fails (its own
