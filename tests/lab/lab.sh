@@ -29,7 +29,7 @@ cat > exp.txt <<'EOF'
 base     = base.csv
 steps    = 480     # 30 s
 warmup   = 160
-detector = 0, 10560
+detector = 0, 2640, 5280, 7920, 10560, 13200, 15840, 18480
 vary 1.N = 20..60 by 20
 vary 1.I = 1, 2
 EOF
@@ -156,10 +156,23 @@ fi
 
 if command -v gnuplot > /dev/null; then
     "$lab" plot one > /dev/null 2> err.txt || fail "plot: $(cat err.txt)"
-    for png in fundamental groups; do
-        [ -s one/$png.png ] || fail "$png.png was not drawn"
-        [ -s one/$png.gp ] && [ -s one/$png.dat ] || fail "$png's script or data is missing"
+    for png in fundamental:1400x600 groups:1100x650; do
+        name=${png%%:*}
+        [ -s one/$name.png ] || fail "$name.png was not drawn"
+        [ -s one/$name.gp ] && [ -s one/$name.dat ] || fail "$name's script or data is missing"
+        if command -v identify > /dev/null; then
+            size=$(identify -format '%wx%h' one/$name.png)
+            [ "$size" = "${png#*:}" ] || fail "$name.png is $size"
+            # Something coloured inside the (first) plotting area: a series, not
+            # only the black and grey of frame, text and grid.
+            coloured=$(convert one/$name.png -crop 500x400+100+100 +repage -colorspace HSL \
+                -channel G -separate -format '%[fx:maxima > 0.3 ? 1 : 0]' info:)
+            [ "$coloured" = 1 ] || fail "$name.png shows no series"
+        fi
     done
+    # Two series of three points each, one per value of the second vary.
+    [ "$(grep -c '^[0-9]' one/fundamental.dat)" = 6 ] || fail "fundamental.dat: $(cat one/fundamental.dat)"
+    grep -q "title '1.I=2'" one/fundamental.gp || fail "no series for 1.I=2"
 fi
 
 [ $failures = 0 ] && echo "lab: all checks passed"
