@@ -24,7 +24,8 @@ all=(
   "${wine_tests[@]}"
   g++ libgtest-dev libbenchmark-dev time              # native build, tests, benchmarks
   clang libclang-rt-14-dev                            # libFuzzer and sanitizers
-  gnuplot-nox                                         # ombrane-batch --plot
+  gnuplot-nox                                         # ombrane-batch --plot, ombrane-lab plot
+  parallel                                            # the ombrane-lab jobs test
 )
 
 case "${1:-}" in

@@ -1,0 +1,75 @@
+// An experiment: one base groups file, the settings of every run, and the
+// values to vary. The file is read whole and checked before anything runs.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// One `vary G.C = ...` line: column C of group G takes each value in turn.
+struct Vary {
+    int group = 0;                    // 0 to 49
+    char column = 0;                  // a groups-file column letter
+    std::vector<std::string> values;  // as written into the groups file
+    int line = 0;                     // of the experiment file, for messages
+};
+
+struct Experiment {
+    std::string path;               // the experiment file as given
+    std::string basePath;           // base groups file, relative to the experiment file's folder
+    long steps = 4800;              // steps per run
+    long warmup = 0;                // steps not measured
+    long period = 80;               // steps per measuring period
+    std::vector<std::string> detectors;  // ft, as written; empty: ombrane-batch's default (0)
+    int legacy = 0;                 // flag: the earlier edition
+    int zone = 0;                   // flag: construction zone on
+    long repeat = 1;                // runs per combination of values
+    std::vector<Vary> varies;       // in file order; the first varies slowest
+};
+
+// One run: its number (1 up) and the index of its value in each vary.
+struct RunPlan {
+    int number = 0;
+    std::vector<int> choice;  // one per vary
+    int repeat = 1;           // 1 to Experiment::repeat
+};
+
+// Whether the groups-file reader knows column letter c ('#' excluded).
+bool knownColumn(char c);
+
+// Reads the experiment from text. On failure returns false with a message
+// "PATH:LINE: reason" (or "PATH: reason" for what no line holds). More than
+// maxRuns runs is refused unless force is set.
+bool parseExperiment(const std::string& text, const std::string& path, Experiment& e,
+                     std::string& problem, bool force, long maxRuns = 10000);
+
+// Reads the file; false with a message when it cannot be read or parsed.
+// *exitCode is set to 1 (unreadable) or 2 (bad contents).
+bool loadExperiment(const std::string& path, Experiment& e, std::string& problem, bool force,
+                    int* exitCode);
+
+// The base file's path as the program opens it (the experiment's folder
+// joined with basePath unless that is absolute).
+std::string basePathOf(const Experiment& e);
+
+// Total runs: the product of the value counts times repeat.
+long runCount(const Experiment& e);
+
+// Every run, numbered 1 up; the last vary changes fastest, then the repeat.
+std::vector<RunPlan> planRuns(const Experiment& e);
+
+// The experiment written back in the same syntax with every value listed and
+// the base named baseName: what a results folder keeps, and what a rerun into
+// it must match.
+std::string canonicalText(const Experiment& e, const std::string& baseName);
+
+// A run's groups file: the base's lines that the reader would read, then a
+// header row of the varied columns and one row per varied group, so that the
+// run's values are read last and win. A column the base lacks is added so.
+std::string runGroupsText(const std::string& baseText, const Experiment& e, const RunPlan& run);
+
+// "0.N" for a vary: the column name of its values in results.
+std::string varyName(const Vary& v);
+
+// The run's folder name under runs/: its number, zero-padded to the width of
+// the largest number (at least 4 digits).
+std::string runFolderName(int number, long total);

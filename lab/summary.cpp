@@ -1,0 +1,217 @@
+// Averaging a run's measures over its measured time, and joining the runs.
+// Everything is formatted with fixed decimals from the runs' own files, so
+// two folders of the same experiment give the same bytes.
+#include "summary.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <sstream>
+#include <vector>
+
+const char LaneResultColumns[] =
+    "lane,cars,density_vpmpl,flow_vph,space_mean_speed_mph,time_mean_speed_mph,stopped_cars,"
+    "jams,lane_changes_ph";
+const char GroupResultColumns[] =
+    "group,cars,space_mean_speed_mph,stopped_cars,lane_changes_ph,distance_mi";
+
+namespace {
+
+constexpr int StepsPerSecond = 16;
+constexpr int LaneRows = 5;  // lanes 0 to 3, then all
+
+std::vector<std::string> fields(const std::string& line) {
+    std::vector<std::string> out;
+    std::stringstream in(line);
+    std::string f;
+    while (std::getline(in, f, ','))
+        out.push_back(f);
+    if (!line.empty() && line.back() == ',')
+        out.push_back("");
+    return out;
+}
+
+double number(const std::string& s) {
+    return s.empty() ? 0.0 : std::strtod(s.c_str(), nullptr);
+}
+
+// A period counts when it starts at or after the warm-up: its end step, read
+// back from the seconds written with ten significant digits, less one period.
+bool measured(const std::string& time, const Experiment& e) {
+    long long end = std::llround(number(time) * StepsPerSecond);
+    return end - e.period >= e.warmup;
+}
+
+struct Sums {
+    double cars = 0, density = 0, flow = 0, stopped = 0, jams = 0, changes = 0, distance = 0;
+    double speedWeighted = 0, speedWeight = 0;  // space-mean: weighted by cars
+    double passWeighted = 0, passWeight = 0;    // time-mean: weighted by flow
+};
+
+std::string fixed(double value, int decimals) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+    // "-0.000" and "0.000" are the same figure; write it one way.
+    if (std::string(buffer).find_first_not_of("-0.") == std::string::npos && buffer[0] == '-')
+        return buffer + 1;
+    return buffer;
+}
+
+std::string mean(double weighted, double weight) {
+    return weight > 0 ? fixed(weighted / weight, 3) : "";
+}
+
+}  // namespace
+
+bool summarizeRun(const std::string& measuresText, const std::string& groupMeasuresText,
+                  const Experiment& e, std::string& laneRows, std::string& groupRows,
+                  std::string& problem) {
+    Sums lanes[LaneRows];
+    long periods = 0;
+    std::istringstream in(measuresText);
+    std::string line;
+    std::getline(in, line);  // header
+    while (std::getline(in, line)) {
+        std::vector<std::string> f = fields(line);
+        if (f.size() != 10) {
+            problem = "measures.csv: a row without its 10 fields";
+            return false;
+        }
+        if (!measured(f[0], e))
+            continue;
+        int k = f[1] == "all" ? 4 : std::atoi(f[1].c_str());
+        if (k < 0 || k >= LaneRows) {
+            problem = "measures.csv: unknown lane " + f[1];
+            return false;
+        }
+        Sums& s = lanes[k];
+        double cars = number(f[2]), flow = number(f[4]);
+        s.cars += cars;
+        s.density += number(f[3]);
+        s.flow += flow;
+        if (!f[5].empty()) {
+            s.speedWeighted += cars * number(f[5]);
+            s.speedWeight += cars;
+        }
+        if (!f[6].empty()) {
+            s.passWeighted += flow * number(f[6]);
+            s.passWeight += flow;
+        }
+        s.stopped += number(f[7]);
+        s.jams += number(f[8]);
+        s.changes += number(f[9]);
+        periods += k == 4;
+    }
+    if (periods == 0) {
+        problem = "measures.csv holds no period after the warm-up";
+        return false;
+    }
+    double hours = double(periods) * double(e.period) / StepsPerSecond / 3600.0;
+    std::ostringstream out;
+    for (int k = 0; k < LaneRows; k++) {
+        const Sums& s = lanes[k];
+        double n = double(periods);
+        out << (k < 4 ? std::to_string(k) : "all") << ',' << fixed(s.cars / n, 3) << ','
+            << fixed(s.density / n, 3) << ',' << fixed(s.flow / n, 1) << ','
+            << mean(s.speedWeighted, s.speedWeight) << ',' << mean(s.passWeighted, s.passWeight)
+            << ',' << fixed(s.stopped / n, 3) << ',' << fixed(s.jams / n, 3) << ','
+            << fixed(s.changes / hours, 1) << '\n';
+    }
+    laneRows = out.str();
+
+    std::map<int, Sums> groups;
+    std::istringstream gin(groupMeasuresText);
+    std::getline(gin, line);
+    while (std::getline(gin, line)) {
+        std::vector<std::string> f = fields(line);
+        if (f.size() != 7) {
+            problem = "group-measures.csv: a row without its 7 fields";
+            return false;
+        }
+        if (!measured(f[0], e))
+            continue;
+        Sums& s = groups[std::atoi(f[1].c_str())];
+        double cars = number(f[2]);
+        s.cars += cars;
+        if (!f[3].empty()) {
+            s.speedWeighted += cars * number(f[3]);
+            s.speedWeight += cars;
+        }
+        s.stopped += number(f[4]);
+        s.changes += number(f[5]);
+        s.distance += number(f[6]);
+    }
+    std::ostringstream gout;
+    for (const auto& [group, s] : groups) {
+        double n = double(periods);
+        gout << group << ',' << fixed(s.cars / n, 3) << ',' << mean(s.speedWeighted, s.speedWeight)
+             << ',' << fixed(s.stopped / n, 3) << ',' << fixed(s.changes / hours, 1) << ','
+             << fixed(s.distance, 3) << '\n';
+    }
+    groupRows = gout.str();
+    return true;
+}
+
+void buildResults(const Experiment& e, const std::vector<std::string>& laneRows,
+                  const std::vector<std::string>& groupRows, std::string& results,
+                  std::string& resultsGroups) {
+    std::vector<RunPlan> plans = planRuns(e);
+    std::string head = "run";
+    for (const Vary& v : e.varies) {
+        head += ',';
+        head += varyName(v);
+    }
+    if (e.repeat > 1)
+        head += ",repeat";
+
+    // Each finished run's group speeds, and every group seen in any of them.
+    std::vector<std::map<int, std::string>> speeds(plans.size());
+    std::map<int, bool> seen;
+    for (std::size_t r = 0; r < plans.size() && r < groupRows.size(); r++) {
+        std::istringstream in(groupRows[r]);
+        std::string line;
+        while (std::getline(in, line)) {
+            std::vector<std::string> f = fields(line);
+            if (f.size() < 3)
+                continue;
+            int g = std::atoi(f[0].c_str());
+            speeds[r][g] = f[2];
+            seen[g] = true;
+        }
+    }
+
+    std::ostringstream out, gout;
+    out << head << ',' << LaneResultColumns;
+    for (const auto& entry : seen)
+        out << ",g" << entry.first << "_speed_mph";
+    out << '\n';
+    gout << head << ',' << GroupResultColumns << '\n';
+    for (std::size_t r = 0; r < plans.size() && r < laneRows.size(); r++) {
+        if (laneRows[r].empty())
+            continue;
+        std::string prefix = std::to_string(plans[r].number);
+        for (std::size_t k = 0; k < e.varies.size(); k++)
+            prefix += "," + e.varies[k].values[std::size_t(plans[r].choice[k])];
+        if (e.repeat > 1)
+            prefix += "," + std::to_string(plans[r].repeat);
+        std::istringstream in(laneRows[r]);
+        std::string line;
+        while (std::getline(in, line)) {
+            out << prefix << ',' << line;
+            bool all = line.compare(0, 4, "all,") == 0;
+            for (const auto& entry : seen) {
+                out << ',';
+                auto found = speeds[r].find(entry.first);
+                if (all && found != speeds[r].end())
+                    out << found->second;
+            }
+            out << '\n';
+        }
+        std::istringstream gin(r < groupRows.size() ? groupRows[r] : "");
+        while (std::getline(gin, line))
+            gout << prefix << ',' << line << '\n';
+    }
+    results = out.str();
+    resultsGroups = gout.str();
+}

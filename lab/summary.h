@@ -1,0 +1,31 @@
+// From a run's measures files to its few result rows, and from every run's
+// rows to the experiment's tables.
+#pragma once
+
+#include "experiment.h"
+
+#include <string>
+
+// Header of a run's result.csv (and the measures' part of results.csv).
+extern const char LaneResultColumns[];
+// Header of a run's result-groups.csv.
+extern const char GroupResultColumns[];
+
+// Averages the periods of measures.csv and group-measures.csv (ombrane-batch's
+// --measures and --group-measures) that start at or after the warm-up into
+// laneRows (lanes 0 to 3, then all) and groupRows (each group that had cars),
+// without their headers. Speeds are weighted by the cars (space-mean) or the
+// passings (time-mean) behind them, so that they are the means over the whole
+// measured time; lane changes are per hour. False, with a reason, when a file
+// cannot be read or holds no measured period.
+bool summarizeRun(const std::string& measuresText, const std::string& groupMeasuresText,
+                  const Experiment& e, std::string& laneRows, std::string& groupRows,
+                  std::string& problem);
+
+// The tables of the finished runs, in run order: results.csv (one row per run
+// and lane, each group's mean speed on the `all` row) and results-groups.csv
+// (one row per run and group). laneRows and groupRows hold each run's files
+// as summarizeRun wrote them, empty for a run that has not finished.
+void buildResults(const Experiment& e, const std::vector<std::string>& laneRows,
+                  const std::vector<std::string>& groupRows, std::string& results,
+                  std::string& resultsGroups);
