@@ -26,6 +26,7 @@ target_link_libraries(ombrane_win32_platform PUBLIC ombrane_win32)
 add_executable(ombrane WIN32
   ${CMAKE_SOURCE_DIR}/programs/ombrane/main.cpp
   ${CMAKE_SOURCE_DIR}/programs/ombrane/paint.cpp
+  ${CMAKE_SOURCE_DIR}/programs/ombrane/views.cpp
   ${CMAKE_SOURCE_DIR}/resources/ombrane.rc)
 target_link_libraries(ombrane PRIVATE ombrane_win32_platform ombrane_win32)
 # The Help command prints the help file from the program's own folder.

@@ -6,6 +6,7 @@
 #include "history.h"
 
 ReportWriter reportWriter;
+RunObserver runObserver;
 
 // One step of every car, in ascending index; the count is read again after
 // every car.
@@ -16,6 +17,11 @@ void stepWorld() {
 }
 
 namespace {
+
+void tell(RunEvent event) {
+    if (runObserver)
+        runObserver(event);
+}
 
 void writeReport(const char* text, const char* mode) {
     if (reportWriter)
@@ -48,12 +54,15 @@ void advance() {
     if (atReportPoint()) {
         recordReportPoint();
         writeReportPoint();
+        tell(RunReported);
     }
     if (!world.edition->hasMultiplier) {
         stepWorld();
+        tell(RunStepped);
     } else {
         for (int k = 0; k < run.speedMultiplier; k++) {
             stepWorld();
+            tell(RunStepped);
             if (run.stepCount == run.stepTo) {
                 run.running = 0;
                 break;
@@ -83,6 +92,7 @@ void runTick() {
         clearHistory();
         run.stepCount = 0;
         world.carTotal = placeAllCars(world.drawContext);
+        tell(RunStartedAfresh);
         if (!world.edition->drawsCarsAsTheyMove)
             RequestRepaint();
     }
@@ -90,6 +100,7 @@ void runTick() {
         world.newGroupsPending = 0;
         startReportFile();
         buildReportLines(secondsSimulated());
+        tell(RunStartedAfresh);
     }
     if (!world.hasTitleLine)
         buildReportLines(secondsSimulated());
