@@ -20,6 +20,7 @@ enum {
     ChartTop = 24,
     KeyColumnWidth = 60,
     KeyRowHeight = 16,
+    MaxColumnHeight = 16384,    // px of the tallest plot drawn
 };
 
 const uint32_t Background = 0xFFFFFF;
@@ -212,13 +213,26 @@ void composeSpaceTime(uint32_t* pixels, int width, int height, const SpaceTimeLa
     if (empty(plot))
         return;
 
-    // One column per sample, newest at the right; the table saves a colour
-    // computation per dot.
-    uint32_t colours[256];
+    // One column per sample, newest at the right. A column is composed in a
+    // buffer of its own and copied once: the dots fall on rows all over the
+    // plot, and the tables spare a scale and a colour computation per dot.
+    static uint32_t colours[256];
     for (int s = 0; s < 256; s++)
         colours[s] = pixelWord(speedColour(float(s), top));
-    const int zoneTop = clampInt(layout.zoneTop, plot.top, plot.bottom);
-    const int zoneBottom = clampInt(layout.zoneBottom, plot.top, plot.bottom);
+    static int16_t rowOf[65536];
+    for (int p = 0; p < 65536; p++) {
+        int y = scalePixel(layout.position, p);
+        rowOf[p] = int16_t(y >= plot.top && y < plot.bottom ? y - plot.top : -1);
+        if (p > layout.position.high && p > 0) {
+            for (int q = p + 1; q < 65536; q++)
+                rowOf[q] = rowOf[p];
+            break;
+        }
+    }
+    static uint32_t column[MaxColumnHeight + 1];
+    const int rows = plot.bottom - plot.top < MaxColumnHeight ? plot.bottom - plot.top : MaxColumnHeight;
+    const int zoneTop = clampInt(layout.zoneTop, plot.top, plot.bottom) - plot.top;
+    const int zoneBottom = clampInt(layout.zoneBottom, plot.top, plot.bottom) - plot.top;
     for (int x = layout.plot.right - 1, age = 0; x >= plot.left; x--, age++) {
         int count = 0, step = 0, zone = 0;
         const CarSample* cars = sampleCars(age, &count, &step, &zone);
@@ -226,20 +240,24 @@ void composeSpaceTime(uint32_t* pixels, int width, int height, const SpaceTimeLa
             break;
         if (x >= plot.right)
             continue;
+        for (int y = 0; y < rows; y++)
+            column[y] = Background;
         if (zone)
-            for (int y = zoneTop; y < zoneBottom; y++)
-                pixels[y * width + x] = ZoneBackground;
+            for (int y = zoneTop; y < zoneBottom && y < rows; y++)
+                column[y] = ZoneBackground;
         for (int c = 0; c < count; c++) {
             if (lane != AllLanes && cars[c].lane != lane)
                 continue;
-            int y = scalePixel(layout.position, cars[c].position);
-            if (y < plot.top || y >= plot.bottom)
+            int y = rowOf[cars[c].position];
+            if (y < 0 || y >= rows)
                 continue;
-            uint32_t word = colours[cars[c].speed];
-            pixels[y * width + x] = word;
-            if (y + 1 < plot.bottom)
-                pixels[(y + 1) * width + x] = word;
+            // Two pixels tall; the spare entry past the end takes the second
+            // pixel of a dot on the last row.
+            column[y] = column[y + 1] = colours[cars[c].speed];
         }
+        uint32_t* out = pixels + size_t(plot.top) * size_t(width) + size_t(x);
+        for (int y = 0; y < rows; y++)
+            out[size_t(y) * size_t(width)] = column[y];
     }
 }
 

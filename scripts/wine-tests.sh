@@ -39,7 +39,7 @@ for attempt in 1 2; do
     log "GDI tests printed no verdict (attempt $attempt, status $gdi_status):"
     tail -5 "$WORK/gdi.log" | sed 's/^/#   /'
 done
-grep -E '^\[  (FAILED|PASSED) |^paint of' "$WORK/gdi.log" | sed 's/^/# /'
+grep -E '^\[  (FAILED|PASSED) |^paint of|^views:' "$WORK/gdi.log" | sed 's/^/# /'
 check "GDI pixel tests at 1320x768 (memory DC)" test $gdi_status -eq 0
 
 # --- helpers for the running program --------------------------------------------
@@ -229,6 +229,75 @@ check "the report file is started" eventually 10 report_started
 # A report period is 80 steps, five seconds at 16 steps a second.
 check "the report file grows every period" eventually 15 report_grown
 log "report file: $size1 -> $size2 bytes"
+
+# --- live views -------------------------------------------------------------------------
+# A view lies over the main window and is raised before it is looked at; the
+# picture left of its key is what counts (the key shows every colour itself).
+view_shot() {      # window
+    xdotool windowraise "$1"
+    sleep 0.5
+    timeout 20 import -window "$1" "$WORK/view.png" 2>/dev/null
+    local w h
+    w=$(identify -format %w "$WORK/view.png" 2>/dev/null || echo 200)
+    h=$(identify -format %h "$WORK/view.png" 2>/dev/null || echo 200)
+    convert "$WORK/view.png" -crop "$((w - 100))x$((h - 90))+0+50" +repage "$WORK/plot.png" 2>/dev/null
+}
+scale_pixels() {   # window -> dots of the speed scale: no blue, full red or green
+    view_shot "$1"
+    convert "$WORK/plot.png" -fx '(b == 0 && (r == 1 || g == 1)) ? 1 : 0' \
+        -format '%[fx:int(mean*w*h+0.5)]' info: 2>/dev/null
+}
+colour_pixels() {  # window, colour -> pixels of exactly that colour
+    view_shot "$1"
+    convert "$WORK/plot.png" -fill black +opaque "$2" -fill white -opaque "$2" \
+        -format '%[fx:int(mean*w*h+0.5)]' info: 2>/dev/null
+}
+focus_view() { xdotool windowraise "$1"; sleep 0.3; xdotool mousemove --window "$1" 300 8 click 1; sleep 0.4; }
+
+# The menu resource itself (order, items, keys) is checked by the GDI tests.
+keys alt+v s
+SPACETIME=$(find_window '^Space-Time Diagram$' 10)
+check "View > Space-Time Diagram opens it" test -n "$SPACETIME"
+keys ctrl+2
+CHART=$(find_window '^Speed Chart$' 10)
+check "Ctrl+2 opens the Speed Chart" test -n "$CHART"
+check "the main window keeps its title" title_matches '^Ombrane 0\.8 - two-groups\.csv       #\( +[0-9]+\)0  x1   20 cars' 5
+if [ -n "$SPACETIME" ] && [ -n "$CHART" ]; then
+    dots_shown() { dots=$(scale_pixels "$SPACETIME"); test "${dots:-0}" -ge 20; }
+    check "the diagram shows dots in the scale's colours" eventually 20 dots_shown
+    red_line() { red=$(colour_pixels "$CHART" 'rgb(255,0,0)'); test "${red:-0}" -ge 10; }
+    check "the chart shows a line in group 0's colour" eventually 30 red_line
+    log "diagram dots: ${dots:-0} px, group 0's line: ${red:-0} px"
+
+    keys space
+    sleep 1.5
+    focus_view "$SPACETIME"
+    lane1=$(scale_pixels "$SPACETIME")
+    xdotool key a
+    all_drawn() { all=$(scale_pixels "$SPACETIME"); test "${all:-0}" -gt "${lane1:-0}"; }
+    check "A shows every lane: more dots than lane 1 (${lane1:-0})" eventually 5 all_drawn
+    focus_view "$SPACETIME"
+    xdotool key 1
+    lane1_again() { test "$(scale_pixels "$SPACETIME")" = "$lane1"; }
+    check "1 brings back lane 1's picture" eventually 5 lane1_again
+    focus_view "$SPACETIME"
+    xdotool key 4
+    lane4_differs() { test "$(scale_pixels "$SPACETIME")" != "$lane1"; }
+    check "4 shows another lane" eventually 5 lane4_differs
+
+    focus_view "$SPACETIME"
+    xdotool key alt+F4
+    check "closing the diagram hides it" no_window '^Space-Time Diagram$' 3
+    check "the program goes on" kill -0 "$APP_PID"
+    keys ctrl+1
+    check "Ctrl+1 shows it again" test "$(find_window '^Space-Time Diagram$' 10)" = "$SPACETIME"
+    focus_view "$SPACETIME"
+    xdotool key alt+F4
+    focus_view "$CHART"
+    xdotool key alt+F4
+    check "closing the chart hides it" no_window '^Speed Chart$' 3
+    keys Return
+fi
 
 keys ctrl+n
 check "Ctrl+N forgets the file name in the title" title_matches '^Ombrane 0\.8 - Default       #\( +[0-9]+\)0  x1   20 cars' 10

@@ -239,9 +239,14 @@ void show(HWND owner, ViewKind kind) {
             registered = RegisterClassA(&windowClass) != 0;
         }
         HMENU menu = kind == SpaceTimeView ? LoadMenuA(instance, "SpaceTimeMenu") : nullptr;
+        // Over the owner's road, the chart a little lower than the diagram,
+        // both clear of the owner's caption and menu.
+        RECT ownerBox = {};
+        GetWindowRect(owner, &ownerBox);
         creating = kind;
-        v.window = CreateWindowA(ViewClass, Titles[kind], WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                 CW_USEDEFAULT, kind == SpaceTimeView ? 760 : 640,
+        v.window = CreateWindowA(ViewClass, Titles[kind], WS_OVERLAPPEDWINDOW,
+                                 ownerBox.left + 60 + 80 * kind, ownerBox.top + 120 + 60 * kind,
+                                 kind == SpaceTimeView ? 760 : 640,
                                  kind == SpaceTimeView ? 520 : 400, owner, menu, instance, nullptr);
         if (!v.window)
             return;
