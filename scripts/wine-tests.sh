@@ -285,6 +285,17 @@ if [ -n "$SPACETIME" ] && [ -n "$CHART" ]; then
     lane4_differs() { test "$(scale_pixels "$SPACETIME")" != "$lane1"; }
     check "4 shows another lane" eventually 5 lane4_differs
 
+    # A click on the diagram goes back to the time drawn there: a column near
+    # the newest (the plot ends 76 px left of the client's right edge).
+    w=$(identify -format %w "$WORK/view.png" 2>/dev/null || echo 760)
+    h=$(identify -format %h "$WORK/view.png" 2>/dev/null || echo 520)
+    focus_view "$SPACETIME"
+    xdotool mousemove --window "$SPACETIME" $((w - 76 - 4 - 3)) $((h / 2)) click 1
+    check "a click on the diagram goes back to its time" console_has "Back to step" 10
+    back_step=$(grep -o 'Back to step [0-9]*' "$WORK/joined.txt" | tail -n1 | grep -o '[0-9]*$')
+    check "to a sampled step (${back_step:-none})" test $((${back_step:-1} % 16)) = 0
+    check "the title shows that step" title_matches "#\( +${back_step:-x}\)" 10
+
     focus_view "$SPACETIME"
     xdotool key alt+F4
     check "closing the diagram hides it" no_window '^Space-Time Diagram$' 3
