@@ -1,7 +1,8 @@
 #!/bin/bash
 # Drives the real ombrane.exe under Wine as a person would: keys, clicks,
-# dialogs, the console text and the pixels on the screen. Also runs the
-# in-process GDI pixel tests and prints the paint time of a full road.
+# dialogs, the console text and the pixels on the screen, the live views among
+# them. Also runs the in-process GDI pixel tests and prints the paint time of
+# a full road and the live views' tick and paint times.
 #
 # Usage: scripts/wine-tests.sh [build-dir]     (default: build-win)
 # Works on a fresh Debian machine as root: missing packages are installed.
