@@ -114,5 +114,7 @@ BackResult goBackTo(int step) {
     world.run.tickMillis = now.tickMillis;
     world.run.running = 0;
     world.run.singleStep = 0;
+    if (runObserver)
+        runObserver(RunWentBack);
     return BackDone;
 }

@@ -57,3 +57,12 @@ const char* buildReportHeader();
 // nowhere.
 using ReportWriter = int (*)(const char* text, const char* path, const char* mode);
 extern ReportWriter reportWriter;
+
+// What the tick tells whoever watches the run as it goes (the live views of
+// the window program): every step made by an advancing tick, every report
+// point just made, a fresh start (cars placed, a groups file read), and a
+// return to an earlier step. The step, the averages and the cars are read
+// from the world when told. Null by default: nobody is told.
+enum RunEvent { RunStepped, RunReported, RunStartedAfresh, RunWentBack };
+using RunObserver = void (*)(RunEvent event);
+extern RunObserver runObserver;

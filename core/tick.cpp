@@ -8,6 +8,7 @@
 #include <climits>
 
 ReportWriter reportWriter;
+RunObserver runObserver;
 
 // One step of every car, in ascending index; the count is read again after
 // every car.
@@ -20,6 +21,11 @@ void stepWorld() {
 void (*stepObserver)(StepPhase phase) = nullptr;
 
 namespace {
+
+void tell(RunEvent event) {
+    if (runObserver)
+        runObserver(event);
+}
 
 void writeReport(const char* text, const char* mode) {
     if (reportWriter)
@@ -56,14 +62,15 @@ bool atLastCountableStep() {
     return true;
 }
 
-// A step as the tick makes it, seen by the observer (measures) if there is
-// one; the replay of a rewind steps without it.
+// A step as the tick makes it, seen by the observers (measures, views) if
+// there are any; the replay of a rewind steps without them.
 void observedStep() {
     if (stepObserver)
         stepObserver(BeforeStep);
     stepWorld();
     if (stepObserver)
         stepObserver(AfterStep);
+    tell(RunStepped);
 }
 
 void advance() {
@@ -72,6 +79,7 @@ void advance() {
     if (atReportPoint()) {
         recordReportPoint();
         writeReportPoint();
+        tell(RunReported);
     }
     if (!world.edition->hasMultiplier) {
         if (!atLastCountableStep())
@@ -110,6 +118,7 @@ void runTick() {
         clearHistory();
         run.stepCount = 0;
         world.carTotal = placeAllCars(world.drawContext);
+        tell(RunStartedAfresh);
         if (!world.edition->drawsCarsAsTheyMove)
             RequestRepaint();
     }
@@ -117,6 +126,7 @@ void runTick() {
         world.newGroupsPending = 0;
         startReportFile();
         buildReportLines(secondsSimulated());
+        tell(RunStartedAfresh);
     }
     if (!world.hasTitleLine)
         buildReportLines(secondsSimulated());

@@ -12,6 +12,14 @@
 #define IDM_STEPTO   40020
 #define IDM_SPEED    40023
 #define IDM_BACKTO   40024
+#define IDM_SPACETIME   40025
+#define IDM_SPEEDCHART  40026
+// Lane menu of the Space-Time Diagram (lane 1 is the rightmost)
+#define IDM_LANE_1   40031
+#define IDM_LANE_2   40032
+#define IDM_LANE_3   40033
+#define IDM_LANE_4   40034
+#define IDM_LANE_ALL 40035
 
 // Edit field of the Speed and Step To dialogs
 #define IDC_NUMBER   1003

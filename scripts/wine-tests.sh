@@ -1,8 +1,9 @@
 #!/bin/bash
 # Drives the real ombrane.exe under Wine as a person would: keys, clicks,
-# dialogs, the console text and the pixels on the screen. Also runs the
-# in-process GDI pixel tests and prints the paint time of a full road, and
-# the golden runs with the MinGW-built ombrane-batch.
+# dialogs, the console text and the pixels on the screen, the live views among
+# them. Also runs the in-process GDI pixel tests and prints the paint time of
+# a full road and the live views' tick and paint times, and the golden runs
+# with the MinGW-built ombrane-batch.
 #
 # Usage: scripts/wine-tests.sh [build-dir]     (default: build-win)
 # Works on a fresh Debian machine as root: missing packages are installed.
@@ -40,7 +41,7 @@ for attempt in 1 2; do
     log "GDI tests printed no verdict (attempt $attempt, status $gdi_status):"
     tail -5 "$WORK/gdi.log" | sed 's/^/#   /'
 done
-grep -E '^\[  (FAILED|PASSED) |^paint of' "$WORK/gdi.log" | sed 's/^/# /'
+grep -E '^\[  (FAILED|PASSED) |^paint of|^views:' "$WORK/gdi.log" | sed 's/^/# /'
 check "GDI pixel tests at 1320x768 (memory DC)" test $gdi_status -eq 0
 
 # --- the same runs as the native build -------------------------------------------
@@ -264,6 +265,90 @@ keys ctrl+b
 find_window '^Back to Step$' 10 >/dev/null && { xdotool type --delay 60 "99999"; xdotool key Return; }
 check "a step not reached is refused on the console" console_has "Cannot go back to step 99999: the run is at step 160" 10
 check "and the step stays" step_is 160
+
+keys Return
+
+# --- live views -------------------------------------------------------------------------
+# A view lies over the main window and is raised before it is looked at; the
+# picture left of its key is what counts (the key shows every colour itself).
+view_shot() {      # window
+    xdotool windowraise "$1"
+    sleep 0.5
+    timeout 20 import -window "$1" "$WORK/view.png" 2>/dev/null
+    local w h
+    w=$(identify -format %w "$WORK/view.png" 2>/dev/null || echo 200)
+    h=$(identify -format %h "$WORK/view.png" 2>/dev/null || echo 200)
+    convert "$WORK/view.png" -crop "$((w - 100))x$((h - 90))+0+50" +repage "$WORK/plot.png" 2>/dev/null
+}
+scale_pixels() {   # window -> dots of the speed scale: no blue, full red or green
+    view_shot "$1"
+    convert "$WORK/plot.png" -fx '(b == 0 && (r == 1 || g == 1)) ? 1 : 0' \
+        -format '%[fx:int(mean*w*h+0.5)]' info: 2>/dev/null
+}
+colour_pixels() {  # window, colour -> pixels of exactly that colour
+    view_shot "$1"
+    convert "$WORK/plot.png" -fill black +opaque "$2" -fill white -opaque "$2" \
+        -format '%[fx:int(mean*w*h+0.5)]' info: 2>/dev/null
+}
+focus_view() { xdotool windowraise "$1"; sleep 0.3; xdotool mousemove --window "$1" 300 8 click 1; sleep 0.4; }
+
+# The menu resource itself (order, items, keys) is checked by the GDI tests.
+keys alt+v s
+SPACETIME=$(find_window '^Space-Time Diagram$' 10)
+check "View > Space-Time Diagram opens it" test -n "$SPACETIME"
+keys ctrl+2
+CHART=$(find_window '^Speed Chart$' 10)
+check "Ctrl+2 opens the Speed Chart" test -n "$CHART"
+check "the main window keeps its title" title_matches '^Ombrane 0\.8 - two-groups\.csv       #\( +[0-9]+\)0  x1   20 cars' 5
+if [ -n "$SPACETIME" ] && [ -n "$CHART" ]; then
+    dots_shown() { dots=$(scale_pixels "$SPACETIME"); test "${dots:-0}" -ge 20; }
+    check "the diagram shows dots in the scale's colours" eventually 20 dots_shown
+    red_line() { red=$(colour_pixels "$CHART" 'rgb(255,0,0)'); test "${red:-0}" -ge 10; }
+    check "the chart shows a line in group 0's colour" eventually 30 red_line
+    log "diagram dots: ${dots:-0} px, group 0's line: ${red:-0} px"
+
+    keys space
+    sleep 1.5
+    focus_view "$SPACETIME"
+    lane1=$(scale_pixels "$SPACETIME")
+    xdotool key a
+    all_drawn() { all=$(scale_pixels "$SPACETIME"); test "${all:-0}" -gt "${lane1:-0}"; }
+    check "A shows every lane: more dots than lane 1 (${lane1:-0})" eventually 5 all_drawn
+    focus_view "$SPACETIME"
+    xdotool key 1
+    lane1_again() { test "$(scale_pixels "$SPACETIME")" = "$lane1"; }
+    check "1 brings back lane 1's picture" eventually 5 lane1_again
+    focus_view "$SPACETIME"
+    xdotool key 4
+    lane4_differs() { test "$(scale_pixels "$SPACETIME")" != "$lane1"; }
+    check "4 shows another lane" eventually 5 lane4_differs
+
+    # A click on the diagram goes back to the time drawn there: a column near
+    # the newest (the plot ends 76 px left of the client's right edge).
+    w=$(identify -format %w "$WORK/view.png" 2>/dev/null || echo 760)
+    h=$(identify -format %h "$WORK/view.png" 2>/dev/null || echo 520)
+    backs=$(console_count "Back to step")
+    focus_view "$SPACETIME"
+    xdotool mousemove --window "$SPACETIME" $((w - 76 - 4 - 3)) $((h / 2)) click 1
+    went_back() { test "$(console_count "Back to step")" -gt "$backs"; }
+    check "a click on the diagram goes back to its time" eventually 10 went_back
+    back_step=$(grep -o 'Back to step [0-9]*' "$WORK/joined.txt" | tail -n1 | grep -o '[0-9]*$')
+    check "to a sampled step (${back_step:-none})" test $((${back_step:-1} % 16)) = 0
+    check "the title shows that step" title_matches "#\( +${back_step:-x}\)" 10
+
+    focus_view "$SPACETIME"
+    xdotool key alt+F4
+    check "closing the diagram hides it" no_window '^Space-Time Diagram$' 3
+    check "the program goes on" kill -0 "$APP_PID"
+    keys ctrl+1
+    check "Ctrl+1 shows it again" test "$(find_window '^Space-Time Diagram$' 10)" = "$SPACETIME"
+    focus_view "$SPACETIME"
+    xdotool key alt+F4
+    focus_view "$CHART"
+    xdotool key alt+F4
+    check "closing the chart hides it" no_window '^Speed Chart$' 3
+    keys Return
+fi
 
 keys ctrl+n
 check "Ctrl+N forgets the file name in the title" title_matches '^Ombrane 0\.8 - Default       #\( +[0-9]+\)0  x1   20 cars' 10

@@ -3,6 +3,7 @@
 // the texts live in the platform-free code, and what both programs do alike
 // in the shared window skeleton.
 #include "paint.h"
+#include "views.h"
 #include "win32/win32.h"
 
 #include <windowsx.h>
@@ -12,6 +13,7 @@
 #include "core/sim.h"
 #include "frontend/inspect.h"
 #include "frontend/view.h"
+#include "frontend/views.h"
 #include "resources/resource.h"
 
 static BOOL OnCreate(HWND window, LPCREATESTRUCT) {
@@ -35,6 +37,8 @@ static void OnCommand(HWND window, int id, HWND control, UINT code) {
     case IDM_STEPTO:  CommandStepTo(window); break;
     case IDM_SPEED:   CommandSpeed(window); break;
     case IDM_BACKTO:  CommandBackTo(window); break;
+    case IDM_SPACETIME:  ShowSpaceTime(window); break;
+    case IDM_SPEEDCHART: ShowSpeedChart(window); break;
     default:          FORWARD_WM_COMMAND(window, id, control, code, DefWindowProcA); break;
     }
 }
@@ -64,5 +68,6 @@ static const ProgramWindow CurrentProgram = {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     chooseEdition(CurrentEdition);
+    runObserver = observeRun;
     return RunProgram(instance, showCommand, CurrentProgram);
 }
