@@ -56,8 +56,10 @@ void writeTrajectories() {
         writeTrajectoryRows(watch.trajectories.file);
 }
 
-void observeStep(StepPhase phase) {
-    if (phase == BeforeStep) {
+void observeStep(RunEvent event) {
+    if (event != RunAboutToStep && event != RunStepped)
+        return;
+    if (event == RunAboutToStep) {
         if (!watch.started) {
             watch.started = 1;
             writeTrajectories();
@@ -171,11 +173,11 @@ void startWatching(const Options& o) {
     configureMeasures(int(period), o.detectors, o.detectorCount);
     if (watch.plotting)
         choosePlotSampling(o.every, o.steps, int(carsExpected()));
-    stepObserver = observeStep;
+    runObserver = observeStep;
 }
 
 bool finishOutputs() {
-    stepObserver = nullptr;
+    runObserver = nullptr;
     bool ok = close(watch.measures);
     ok = close(watch.groupMeasures) && ok;
     ok = close(watch.trajectories) && ok;

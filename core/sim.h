@@ -39,10 +39,6 @@ void ShowHints();
 // Tick and run control
 void stepWorld();                       // every car one step, then the step count
 void runTick();
-// Called around every step, whatever the speed multiplier, by whoever watches
-// the traffic (measures, trajectories); null, the default, costs nothing.
-enum StepPhase { BeforeStep, AfterStep };
-extern void (*stepObserver)(StepPhase phase);
 void handleRunKey(int character);
 
 // Statistics and the report texts
@@ -59,10 +55,12 @@ using ReportWriter = int (*)(const char* text, const char* path, const char* mod
 extern ReportWriter reportWriter;
 
 // What the tick tells whoever watches the run as it goes (the live views of
-// the window program): every step made by an advancing tick, every report
+// the window program, the measures of ombrane-batch): before and after every
+// step an advancing tick makes, whatever the speed multiplier, every report
 // point just made, a fresh start (cars placed, a groups file read), and a
-// return to an earlier step. The step, the averages and the cars are read
-// from the world when told. Null by default: nobody is told.
-enum RunEvent { RunStepped, RunReported, RunStartedAfresh, RunWentBack };
+// return to an earlier step (whose replay is not told step by step). The
+// step, the averages and the cars are read from the world when told. Null by
+// default: nobody is told, at no cost.
+enum RunEvent { RunAboutToStep, RunStepped, RunReported, RunStartedAfresh, RunWentBack };
 using RunObserver = void (*)(RunEvent event);
 extern RunObserver runObserver;

@@ -18,8 +18,6 @@ void stepWorld() {
     world.run.stepCount++;
 }
 
-void (*stepObserver)(StepPhase phase) = nullptr;
-
 namespace {
 
 void tell(RunEvent event) {
@@ -62,14 +60,11 @@ bool atLastCountableStep() {
     return true;
 }
 
-// A step as the tick makes it, seen by the observers (measures, views) if
-// there are any; the replay of a rewind steps without them.
+// A step as the tick makes it, told to the observer; the replay of a rewind
+// steps without it.
 void observedStep() {
-    if (stepObserver)
-        stepObserver(BeforeStep);
+    tell(RunAboutToStep);
     stepWorld();
-    if (stepObserver)
-        stepObserver(AfterStep);
     tell(RunStepped);
 }
 

@@ -120,6 +120,8 @@ void observeRun(RunEvent event) {
     case RunWentBack:
         cutViewsTo(world.run.stepCount);
         return;
+    case RunAboutToStep:
+        return;
     }
 }
 

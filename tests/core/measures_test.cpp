@@ -155,10 +155,10 @@ TEST(Measures, JamClustersFollowTheRingInEachLane) {
     EXPECT_DOUBLE_EQ(measures.lane[0].jams, 1);
 }
 
-void observe(StepPhase phase) {
-    if (phase == BeforeStep)
+void observe(RunEvent event) {
+    if (event == RunAboutToStep)
         measureBeforeStep();
-    else
+    else if (event == RunStepped)
         measureAfterStep();
 }
 
@@ -171,7 +171,7 @@ TEST(Measures, PeriodsSpanStepsWhateverTheMultiplier) {
     configureMeasures(4, nullptr, 0);
     world.run.running = 1;
     world.run.speedMultiplier = 3;
-    stepObserver = observe;
+    runObserver = observe;
     int periods = 0, lastEnd = 0;
     double carsSeen = 0;
     for (int tick = 0; tick < 4; tick++) {
@@ -183,7 +183,7 @@ TEST(Measures, PeriodsSpanStepsWhateverTheMultiplier) {
             carsSeen = measures.lane[AllLanes].cars;
         }
     }
-    stepObserver = nullptr;
+    runObserver = nullptr;
     EXPECT_EQ(world.run.stepCount, 12);
     EXPECT_EQ(periods, 3);  // at steps 4, 8, 12: ticks end at 3, 6, 9, 12
     EXPECT_EQ(lastEnd, 12);
