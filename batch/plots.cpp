@@ -7,14 +7,12 @@
 #include "core/measures.h"
 #include "core/sim.h"
 
+#include "system.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -180,48 +178,9 @@ bool writeLanesScript() {
     return closeData(f, "lanes.gp");
 }
 
-// gnuplot in DIR, scripts named relative to it, as a user would run them.
-// What it says (warnings about a flat curve, say) goes to DIR/gnuplot.log,
-// so that the run's own output stays what it is without --plot.
-bool runGnuplot() {
-    std::fflush(nullptr);
-    pid_t child = ::fork();
-    if (child < 0)
-        return false;
-    if (child == 0) {
-        if (::chdir(plots.dir) != 0)
-            ::_exit(127);
-        int log = ::open("gnuplot.log", O_WRONLY | O_CREAT | O_TRUNC, 0666);
-        if (log < 0 || ::dup2(log, 1) < 0 || ::dup2(log, 2) < 0)
-            ::_exit(127);
-        ::execlp("gnuplot", "gnuplot", "space-time.gp", "speeds.gp", "lanes.gp", (char*)nullptr);
-        ::_exit(127);
-    }
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0)
-        if (errno != EINTR)
-            return false;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 }  // namespace
 
-bool gnuplotFound() {
-    const char* path = std::getenv("PATH");
-    if (!path)
-        return false;
-    char candidate[PlotPathSize];
-    for (const char* p = path;;) {
-        const char* end = std::strchr(p, ':');
-        int length = end ? int(end - p) : int(std::strlen(p));
-        int n = std::snprintf(candidate, sizeof candidate, "%.*s/gnuplot", length, p);
-        if (length > 0 && n > 0 && n < int(sizeof candidate) && ::access(candidate, X_OK) == 0)
-            return true;
-        if (!end)
-            return false;
-        p = end + 1;
-    }
-}
+bool gnuplotFound() { return programOnPath("gnuplot"); }
 
 bool openPlots(const char* dir) {
     int n = std::snprintf(plots.dir, sizeof plots.dir, "%s", dir);
@@ -229,8 +188,7 @@ bool openPlots(const char* dir) {
         std::fprintf(stderr, "ombrane-batch: the --plot folder name is too long\n");
         return false;
     }
-    struct stat info;
-    if (::stat(dir, &info) != 0 && ::mkdir(dir, 0777) != 0) {
+    if (!makeFolder(dir)) {
         std::fprintf(stderr, "ombrane-batch: cannot make folder %s: %s\n", dir, std::strerror(errno));
         return false;
     }
@@ -294,7 +252,8 @@ bool finishPlots() {
     ok = ok && writeSpaceTimeScript() && writeSpeedsScript() && writeLanesScript();
     if (!ok)
         return false;
-    if (!runGnuplot()) {
+    static const char* const scripts[] = {"space-time.gp", "speeds.gp", "lanes.gp"};
+    if (!runGnuplotIn(plots.dir, scripts, 3)) {
         std::fprintf(stderr, "ombrane-batch: gnuplot could not draw the pictures in %s (see %s/gnuplot.log)\n",
                      plots.dir, plots.dir);
         return false;

@@ -6,8 +6,9 @@
 #include "core/platform.h"
 #include "core/world.h"
 
+#include "system.h"
+
 #include <cstdio>
-#include <unistd.h>
 
 namespace {
 
@@ -27,7 +28,7 @@ struct Progress {
 void showProgress(long done, long total) {
     if (!progress.checked) {
         progress.checked = 1;
-        progress.terminal = ::isatty(2);
+        progress.terminal = stderrIsTerminal();
         progress.startMillis = progress.lastMillis = MilliClock();
         progress.startDone = done;
     }

@@ -55,6 +55,8 @@ if(OMBRANE_WINE_TESTS)
     set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
     set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
     set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    # GoogleTest declares an older CMake; let it take the link-time optimisation too.
+    set(CMAKE_POLICY_DEFAULT_CMP0069 NEW)
     add_subdirectory(${OMBRANE_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
     file(GLOB WINE_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*_test.cpp)
     add_executable(ombrane-gdi-tests ${WINE_TEST_SOURCES} ${CMAKE_SOURCE_DIR}/programs/ombrane/paint.cpp
