@@ -148,19 +148,18 @@ void swapLaneIndexEntries(int a, int b) {
     if (!index.valid)
         return;
     unsigned maskA = index.mask[a], maskB = index.mask[b];
-    if (maskA == maskB)
-        return;
     // An exchange moves members between two entries: no count changes, and
     // when both entries share a word, neither does that word's summary bit.
+    // There every set's word is flipped where the masks differ, without a
+    // branch per set: whether two neighbours share a lane is a toss-up.
     unsigned differ = maskA ^ maskB;
     index.mask[a] = uint8_t(maskB);
     index.mask[b] = uint8_t(maskA);
     int w = a >> 6;
     if (w == b >> 6) {
         uint64_t both = uint64_t(1) << (a & 63) | uint64_t(1) << (b & 63);
-        for (int set = 0; differ; set++, differ >>= 1)
-            if (differ & 1)
-                index.bits[set][w] ^= both;
+        for (int set = 0; set < IndexSets; set++)
+            index.bits[set][w] ^= both & (uint64_t(0) - ((differ >> set) & 1));
         return;
     }
     for (int set = 0; differ; set++, differ >>= 1) {
