@@ -3,32 +3,15 @@
 // it covers, and going back to a step 79 steps past a keyframe.
 #include "core/history.h"
 #include "core/sim.h"
+#include "dense_road.h"
 
 #include <benchmark/benchmark.h>
 
 namespace {
 
 void denseRoad() {
-    resetWorld(CurrentEdition);
+    bench::denseRoad();
     clearHistory();
-    for (int k = 0; k < 5; k++) {
-        Group& g = world.groups[k];
-        g.desiredSpeed = float(20 + 10 * k);
-        g.acceleration = 8;
-        g.followDistance = 2 * world.carLength;
-        g.startDelay = world.stepsPerSecond / 2;
-        g.preferredLane = 2;
-        g.hasPreferredLane = 1;
-        g.leftPolicy = Always;
-        g.rightPolicy = FDist;
-        g.leftAhead = g.leftBehind = g.rightAhead = g.rightBehind = world.carLength;
-        g.aheadZone = 5 * world.carLength;
-        g.behindZone = world.carLength;
-        g.laneChangeTime = 3;
-        for (int lane = 0; lane < LaneTotal; lane++)
-            g.laneCount[lane] = 586 / 5 + (k < 586 % 5);
-    }
-    world.carTotal = placeAllCars(nullptr);
     for (int s = 0; s < 2000; s++)
         stepWorld();
 }

@@ -4,6 +4,7 @@
 // machine read extra_percent of BM_DenseMeasuringShare instead.
 #include "core/measures.h"
 #include "core/sim.h"
+#include "dense_road.h"
 
 #include <benchmark/benchmark.h>
 
@@ -12,35 +13,7 @@
 
 namespace {
 
-void denseWorld() {
-    std::memset(&world, 0, sizeof world);
-    world.edition = &CurrentEdition;
-    world.run.speedMultiplier = 1;
-    world.fileOutput = 1;
-    chooseEdition(CurrentEdition);
-    resetDefaults();
-    loadDefaultGroups();
-    for (Group& g : world.groups)
-        g.carCount = 0;
-    for (int k = 0; k < 5; k++) {  // as the dense world of step_bench.cpp
-        Group& g = world.groups[k];
-        g.desiredSpeed = float(20 + 10 * k);
-        g.acceleration = 8;
-        g.followDistance = 2 * world.carLength;
-        g.startDelay = world.stepsPerSecond / 2;
-        g.preferredLane = 2;
-        g.hasPreferredLane = 1;
-        g.leftPolicy = Always;
-        g.rightPolicy = FDist;
-        g.leftAhead = g.leftBehind = g.rightAhead = g.rightBehind = world.carLength;
-        g.aheadZone = 5 * world.carLength;
-        g.behindZone = world.carLength;
-        g.laneChangeTime = 3;
-        for (int lane = 0; lane < LaneTotal; lane++)
-            g.laneCount[lane] = 586 / 5 + (k < 586 % 5);
-    }
-    world.carTotal = placeAllCars(nullptr);
-}
+void denseWorld() { bench::denseRoad(); }
 
 void stepWorld(bool measuring) {
     if (measuring)

@@ -5,6 +5,7 @@
 // bench/busy-dense-road.csv as ombrane-batch reads it. Each iteration steps
 // every car once; the figure to read is ns_per_car_step.
 #include "core/sim.h"
+#include "dense_road.h"
 #include "files/groups.h"
 
 #include <benchmark/benchmark.h>
@@ -14,46 +15,10 @@
 
 namespace {
 
-void freshWorld() {
-    resetWorld(CurrentEdition);
-    loadDefaultGroups();
-    for (Group& g : world.groups)
-        g.carCount = 0;
-}
-
-// Five groups of 20 to 60 mph that change lanes freely towards lane 2.
-void fiveGroups() {
-    for (int k = 0; k < 5; k++) {
-        Group& g = world.groups[k];
-        g.desiredSpeed = float(20 + 10 * k);
-        g.acceleration = 8;
-        g.followDistance = 2 * world.carLength;
-        g.startDelay = world.stepsPerSecond / 2;
-        g.preferredLane = 2;
-        g.hasPreferredLane = 1;
-        g.leftPolicy = Always;
-        g.rightPolicy = FDist;
-        g.leftAhead = g.leftBehind = g.rightAhead = g.rightBehind = world.carLength;
-        g.aheadZone = 5 * world.carLength;
-        g.behindZone = world.carLength;
-        g.laneChangeTime = 3;
-    }
-}
-
-void spread(int lane, int cars) {
-    for (int k = 0; k < 5; k++)
-        world.groups[k].laneCount[lane] = cars / 5 + (k < cars % 5);
-}
-
-void place() {
-    world.carTotal = placeAllCars(nullptr);
-}
-
-void stepWorld() {
-    for (int i = 0; i < world.carTotal; i++)
-        stepCar(i);
-    world.run.stepCount++;
-}
+using bench::fiveGroups;
+using bench::place;
+using bench::spread;
+void freshWorld() { bench::emptyRoad(); }
 
 void runScenario(benchmark::State& state, void (*setUp)()) {
     freshWorld();

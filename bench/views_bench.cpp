@@ -2,6 +2,7 @@
 // one sample of every car, taken every 16 steps, and one drawing of the
 // space-time diagram's dots with ten minutes on screen.
 #include "core/sim.h"
+#include "dense_road.h"
 #include "frontend/plots.h"
 #include "frontend/views.h"
 
@@ -12,23 +13,7 @@
 namespace {
 
 void denseRoadWithTenMinutes() {
-    resetWorld(CurrentEdition);
-    for (int k = 0; k < 5; k++) {
-        Group& g = world.groups[k];
-        g.desiredSpeed = float(20 + 10 * k);
-        g.acceleration = 8;
-        g.followDistance = 2 * world.carLength;
-        g.startDelay = world.stepsPerSecond / 2;
-        g.leftPolicy = Always;
-        g.rightPolicy = FDist;
-        g.leftAhead = g.leftBehind = g.rightAhead = g.rightBehind = world.carLength;
-        g.aheadZone = 5 * world.carLength;
-        g.behindZone = world.carLength;
-        g.laneChangeTime = 3;
-        for (int lane = 0; lane < LaneTotal; lane++)
-            g.laneCount[lane] = 586 / 5 + (k < 586 % 5);
-    }
-    world.carTotal = placeAllCars(nullptr);
+    bench::denseRoad();
     startViewsAfresh();
     for (int s = 0; s < 600 * SampleSteps; s++) {
         stepWorld();
