@@ -1,6 +1,7 @@
-// What ombrane-batch asks of the operating system. system_posix.cpp answers
-// for Linux; system_win32.cpp for the Windows cross build, which exists so
-// that the golden runs can be checked under Wine and draws no pictures.
+// What ombrane-batch (and ombrane-lab, for its pictures) asks of the operating
+// system. system_posix.cpp answers for Linux; system_win32.cpp for the Windows
+// cross build of ombrane-batch, which exists so that the golden runs can be
+// checked under Wine and draws no pictures.
 #pragma once
 
 // Whether standard error is a terminal (the progress line is shown only then).

@@ -4,16 +4,14 @@
 #include "plot.h"
 
 #include "runs.h"
+#include "system.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <map>
 #include <sstream>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -58,27 +56,6 @@ struct Point {
 };
 
 const char Terminal[] = "reset\nset terminal pngcairo noenhanced size %d,%d font 'sans,10'\n";
-
-bool runGnuplot(const std::string& dir) {
-    std::fflush(nullptr);
-    pid_t child = ::fork();
-    if (child < 0)
-        return false;
-    if (child == 0) {
-        if (::chdir(dir.c_str()) != 0)
-            ::_exit(127);
-        int log = ::open("gnuplot.log", O_WRONLY | O_CREAT | O_TRUNC, 0666);
-        if (log < 0 || ::dup2(log, 1) < 0 || ::dup2(log, 2) < 0)
-            ::_exit(127);
-        ::execlp("gnuplot", "gnuplot", "fundamental.gp", "groups.gp", (char*)nullptr);
-        ::_exit(127);
-    }
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0)
-        if (errno != EINTR)
-            return false;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
 
 }  // namespace
 
@@ -229,7 +206,8 @@ int plotResults(const std::string& dir, const Experiment& e) {
                      std::strerror(errno));
         return 1;
     }
-    if (!runGnuplot(dir)) {
+    static const char* const scripts[] = {"fundamental.gp", "groups.gp"};
+    if (!runGnuplotIn(dir.c_str(), scripts, 2)) {
         std::fprintf(stderr,
                      "ombrane-lab: gnuplot could not draw the pictures in %s (see %s/gnuplot.log;"
                      " Debian's gnuplot-nox provides it)\n",
