@@ -20,25 +20,40 @@ inline float distanceAhead(float from, float to) {
     return d;
 }
 
+// Where a neighbour's position and speed are read: its car, or (CarsByEntry)
+// its ring entry in the lane index, which holds the same values.
+struct CarsByIndex {
+    static float position(int car) { return world.cars[car].position; }
+    static float speed(int car) { return world.cars[car].speed; }
+};
+struct CarsByEntry {
+    static float position(int entry) { return world.laneIndex.position[entry]; }
+    static float speed(int entry) { return world.laneIndex.speed[entry]; }
+};
+
+template <class Source>
 inline void fillAhead(int found, float p, float& distance, float& speed) {
     if (found < 0) {
         speed = NoCarAheadSpeed;
         return;
     }
-    distance = distanceAhead(p, world.cars[found].position);
-    speed = world.cars[found].speed;
+    distance = distanceAhead(p, Source::position(found));
+    speed = Source::speed(found);
 }
 
+template <class Source>
 inline void fillBehind(int found, float p, float& distance, float& speed) {
     if (found < 0) {
         speed = NoCarBehindSpeed;
         return;
     }
-    distance = distanceAhead(world.cars[found].position, p);
-    speed = world.cars[found].speed;
+    distance = distanceAhead(Source::position(found), p);
+    speed = Source::speed(found);
 }
 
-// Fills every field of the view from the car and its neighbours.
+// Fills every field of the view from the car and its neighbours, which
+// `near` names as Source reads them: car indices or ring entries.
+template <class Source = CarsByIndex>
 inline void computeGapsOf(int c, const NearCars& near, GapView& out) {
     const Car& car = world.cars[c];
     float p = car.position;
@@ -50,13 +65,13 @@ inline void computeGapsOf(int c, const NearCars& near, GapView& out) {
     out.leftAheadDistance = out.leftBehindDistance = NoCarDistance;
     out.rightAheadDistance = out.rightBehindDistance = NoCarDistance;
 
-    fillAhead(near.leftAhead, p, out.leftAheadDistance, out.leftAheadSpeed);
-    fillBehind(near.leftBehind, p, out.leftBehindDistance, out.leftBehindSpeed);
-    fillAhead(near.ahead, p, out.aheadDistance, out.aheadSpeed);
-    fillBehind(near.behind, p, out.behindDistance, out.behindSpeed);
-    fillBehind(near.euBehind, p, out.euBehindDistance, out.euBehindSpeed);
-    fillAhead(near.rightAhead, p, out.rightAheadDistance, out.rightAheadSpeed);
-    fillBehind(near.rightBehind, p, out.rightBehindDistance, out.rightBehindSpeed);
+    fillAhead<Source>(near.leftAhead, p, out.leftAheadDistance, out.leftAheadSpeed);
+    fillBehind<Source>(near.leftBehind, p, out.leftBehindDistance, out.leftBehindSpeed);
+    fillAhead<Source>(near.ahead, p, out.aheadDistance, out.aheadSpeed);
+    fillBehind<Source>(near.behind, p, out.behindDistance, out.behindSpeed);
+    fillBehind<Source>(near.euBehind, p, out.euBehindDistance, out.euBehindSpeed);
+    fillAhead<Source>(near.rightAhead, p, out.rightAheadDistance, out.rightAheadSpeed);
+    fillBehind<Source>(near.rightBehind, p, out.rightBehindDistance, out.rightBehindSpeed);
 
     // A car changing lanes keeps its distance to the nearer car of both lanes.
     if (car.change == 2 && hasLeft) {

@@ -138,8 +138,12 @@ void invalidateLaneIndex() { world.laneIndex.valid = 0; }
 void rebuildLaneIndex() {
     LaneIndex& index = world.laneIndex;
     std::memset(&index, 0, sizeof index);
-    for (int e = 0; e < world.order.count; e++)
-        setEntry(index, e, entryMask(world.cars[world.order.slots[e]]));
+    for (int e = 0; e < world.order.count; e++) {
+        const Car& car = world.cars[world.order.slots[e]];
+        setEntry(index, e, entryMask(car));
+        index.position[e] = car.position;
+        index.speed[e] = car.speed;
+    }
     index.valid = 1;
 }
 
@@ -155,6 +159,11 @@ void swapLaneIndexEntries(int a, int b) {
     unsigned differ = maskA ^ maskB;
     index.mask[a] = uint8_t(maskB);
     index.mask[b] = uint8_t(maskA);
+    float position = index.position[a], speed = index.speed[a];
+    index.position[a] = index.position[b];
+    index.speed[a] = index.speed[b];
+    index.position[b] = position;
+    index.speed[b] = speed;
     int w = a >> 6;
     if (w == b >> 6) {
         uint64_t both = uint64_t(1) << (a & 63) | uint64_t(1) << (b & 63);
@@ -170,12 +179,14 @@ void swapLaneIndexEntries(int a, int b) {
     }
 }
 
-// Called after the car's lane or change may have moved on.
+// Called after the car's position, speed, lane or change may have moved on.
 void refreshLaneIndex(int car) {
     LaneIndex& index = world.laneIndex;
     if (!index.valid)
         return;
     const Car& c = world.cars[car];
+    index.position[c.slot] = c.position;
+    index.speed[c.slot] = c.speed;
     unsigned mask = entryMask(c);
     if (index.mask[c.slot] != mask)
         setEntry(index, c.slot, mask);
@@ -266,13 +277,13 @@ void computeGapsIndexed(int car, GapView& out) {
         return;
     }
     const Surroundings around = surroundingsOf(index, world.cars[car].slot, world.order.count);
-    NearCars near;
-    near.ahead = carAt(entryAhead(around, lane));
-    near.behind = carAt(entryBehind(around, lane));
-    near.euBehind = carAt(entryBehind(around, lane + LaneTotal));
-    near.leftAhead = lane < LaneTotal - 1 ? carAt(entryAhead(around, lane + 1)) : -1;
-    near.leftBehind = lane < LaneTotal - 1 ? carAt(entryBehind(around, lane + 1)) : -1;
-    near.rightAhead = lane > 0 ? carAt(entryAhead(around, lane - 1)) : -1;
-    near.rightBehind = lane > 0 ? carAt(entryBehind(around, lane - 1)) : -1;
-    computeGapsOf(car, near, out);
+    NearCars near;  // ring entries
+    near.ahead = entryAhead(around, lane);
+    near.behind = entryBehind(around, lane);
+    near.euBehind = entryBehind(around, lane + LaneTotal);
+    near.leftAhead = lane < LaneTotal - 1 ? entryAhead(around, lane + 1) : -1;
+    near.leftBehind = lane < LaneTotal - 1 ? entryBehind(around, lane + 1) : -1;
+    near.rightAhead = lane > 0 ? entryAhead(around, lane - 1) : -1;
+    near.rightBehind = lane > 0 ? entryBehind(around, lane - 1) : -1;
+    computeGapsOf<CarsByEntry>(car, near, out);
 }

@@ -2,114 +2,115 @@
 // side, and the sideways motion that carries it into the new lane.
 #include "sim.h"
 
+#include "group_rules.h"
+
 namespace {
 
 constexpr float ClearAhead = 200;   // ft to the car ahead that FDist200 asks for
 
-struct Side {
-    float aheadDistance, aheadSpeed, behindDistance, behindSpeed;
-    float aheadLimit, behindLimit;
-};
-
-Side leftSide(const GapView& v, const Group& g) {
-    return {v.leftAheadDistance, v.leftAheadSpeed, v.leftBehindDistance, v.leftBehindSpeed,
-            g.leftAhead, g.leftBehind};
-}
-
-Side rightSide(const GapView& v, const Group& g) {
-    return {v.rightAheadDistance, v.rightAheadSpeed, v.rightBehindDistance, v.rightBehindSpeed,
-            g.rightAhead, g.rightBehind};
-}
-
 float gapOf(float distance) { return distance - world.carLength; }
 
-// Held up by the car ahead in the own lane.
-bool followTest(const GapView& v, float wanted) { return gapOf(v.aheadDistance) <= wanted; }
+bool holdUpTest(const GapView& v, float wanted) { return gapOf(v.aheadDistance) <= wanted; }
 
 bool clearAheadTest(float aheadDistance) {
     return gapOf(aheadDistance) >= float(ClearAhead - world.carLength);
 }
 
-// A car in the own lane is closer behind than the car's own desired gap.
 bool tailgaterTest(const GapView& v, float wanted) { return gapOf(v.euBehindDistance) <= wanted; }
 
-bool gapTest(const Side& side, const Group& g, float speed) {
-    float behindGap = gapOf(side.behindDistance);
-    if (behindGap < side.behindLimit)
+// Room to move into a lane: neither gap shorter than its limit, nor within
+// its zone of a car closing in.
+bool gapTest(float aheadDistance, float aheadSpeed, float aheadLimit, float aheadZone,
+             float behindDistance, float behindSpeed, float behindLimit, float behindZone,
+             float speed) {
+    float behindGap = gapOf(behindDistance);
+    if (behindGap < behindLimit)
         return false;
-    if (behindGap < double(side.behindLimit) + g.behindZone && speed < side.behindSpeed)
+    if (behindGap < behindZone && speed < behindSpeed)
         return false;
-    float aheadGap = gapOf(side.aheadDistance);
-    if (aheadGap < side.aheadLimit)
+    float aheadGap = gapOf(aheadDistance);
+    if (aheadGap < aheadLimit)
         return false;
-    if (aheadGap < double(side.aheadLimit) + g.aheadZone && speed > side.aheadSpeed)
+    if (aheadGap < aheadZone && speed > aheadSpeed)
         return false;
     return true;
 }
 
-void decideLeft(Car& c, const Group& g, const GapView& v, float wanted) {
-    switch (g.leftPolicy) {
-    case Crazily:
-        if (c.lane == 0)
-            c.change = 2;
-        else if (double(v.rightAheadDistance) + v.rightBehindDistance <
-                 double(v.leftAheadDistance) + v.leftBehindDistance)
-            c.change = 2;
-        else
-            c.change = 1;
-        return;
-    case FDist200:
-        if (!clearAheadTest(v.leftAheadDistance))
-            return;
-        [[fallthrough]];
-    case FDist:
-        if (!followTest(v, wanted))
-            return;
-        [[fallthrough]];
-    case Always:
-        if (gapTest(leftSide(v, g), g, c.speed))
-            c.change = c.lastChange = 2;
-        return;
-    default:  // EuCarBehind and anything else never move left
-        return;
-    }
+// Whether a side's policy moves the car there, its tests taken in turn.
+bool passes(unsigned tests, bool gap, const GapView& v, float wanted, float targetAheadDistance) {
+    if (!(tests & MovesAfterGapTest))
+        return false;
+    if ((tests & NeedsClearAhead) && !clearAheadTest(targetAheadDistance))
+        return false;
+    if ((tests & NeedsHoldUp) && !holdUpTest(v, wanted))
+        return false;
+    if ((tests & NeedsTailgater) && !tailgaterTest(v, wanted))
+        return false;
+    return gap;
 }
 
-void decideRight(Car& c, const Group& g, const GapView& v, float wanted) {
-    switch (g.rightPolicy) {
-    case EuCarBehind:
-        if (!tailgaterTest(v, wanted))
-            return;
-        break;
-    case FDist200:
-        if (!clearAheadTest(v.rightAheadDistance))
-            return;
-        [[fallthrough]];
-    case FDist:
-        if (!followTest(v, wanted))
-            return;
-        break;
-    case Always:
-        break;
-    default:  // Never, Crazily and anything else never move right
-        return;
-    }
-    if (gapTest(rightSide(v, g), g, c.speed))
-        c.change = c.lastChange = 1;
+// Crazily: to the left from the rightmost lane, else towards the side whose
+// two gaps add up to more, ties to the right.
+int crazyDirection(const Car& c, const GapView& v) {
+    if (c.lane == 0)
+        return 2;
+    return double(v.rightAheadDistance) + v.rightBehindDistance <
+                   double(v.leftAheadDistance) + v.leftBehindDistance
+               ? 2
+               : 1;
 }
 
 }  // namespace
 
-void decideLaneChange(int car, const GapView& view, float wanted) {
+// Cars of every policy drive side by side, so a branch on the policy, or on
+// each test in turn, is a toss-up from car to car. Almost every car is ruled
+// out at once, without a branch: neither side's policy moves it there, or
+// that side's gaps are below their limits, which every gap test asks; the
+// tests in full are made only for the few cars left. A car moves left only
+// towards its preferred lane, and looks right only when it does not move left.
+void decideLaneChangeBy(const GroupRules& r, int car, const GapView& v, float wanted) {
     Car& c = world.cars[car];
     if (c.change != 0)
         return;
-    const Group& g = world.groups[c.group];
-    if (g.hasPreferredLane == 1 && c.lane < g.preferredLane && c.lane != 3 &&
-        g.leftPolicy >= Always && g.leftPolicy <= Crazily)
-        decideLeft(c, g, view, wanted);
-    if (c.change == 0 && c.lane != 0)
-        decideRight(c, g, view, wanted);
+    const int lane = c.lane;
+    const unsigned looksLeft = unsigned(lane < r.leftBelow) & unsigned(lane != 3);
+    const unsigned looksRight = lane != 0;
+    const unsigned crazy = looksLeft & unsigned((r.leftTests & MovesCrazily) != 0);
+    const unsigned leftRoom = unsigned(!(gapOf(v.leftBehindDistance) < r.leftBehind)) &
+                              unsigned(!(gapOf(v.leftAheadDistance) < r.leftAhead));
+    const unsigned rightRoom = unsigned(!(gapOf(v.rightBehindDistance) < r.rightBehind)) &
+                               unsigned(!(gapOf(v.rightAheadDistance) < r.rightAhead));
+    const unsigned mayLeft = looksLeft & unsigned((r.leftTests & MovesAfterGapTest) != 0) & leftRoom;
+    const unsigned mayRight =
+        looksRight & unsigned((r.rightTests & MovesAfterGapTest) != 0) & rightRoom;
+    if (!(crazy | mayLeft | mayRight))
+        return;
+
+    if (crazy) {
+        c.change = crazyDirection(c, v);
+        return;
+    }
+    const float speed = c.speed;
+    if (looksLeft &&
+        passes(r.leftTests,
+               gapTest(v.leftAheadDistance, v.leftAheadSpeed, r.leftAhead, r.leftAheadZone,
+                       v.leftBehindDistance, v.leftBehindSpeed, r.leftBehind, r.leftBehindZone,
+                       speed),
+               v, wanted, v.leftAheadDistance)) {
+        c.change = c.lastChange = 2;
+        return;
+    }
+    if (looksRight &&
+        passes(r.rightTests,
+               gapTest(v.rightAheadDistance, v.rightAheadSpeed, r.rightAhead, r.rightAheadZone,
+                       v.rightBehindDistance, v.rightBehindSpeed, r.rightBehind,
+                       r.rightBehindZone, speed),
+               v, wanted, v.rightAheadDistance))
+        c.change = c.lastChange = 1;
+}
+
+void decideLaneChange(int car, const GapView& view, float wanted) {
+    decideLaneChangeBy(rulesOf(world.groups[world.cars[car].group]), car, view, wanted);
 }
 
 void moveSideways(int car) {

@@ -2,7 +2,11 @@
 #include "platform.h"
 #include "sim.h"
 
+#include "group_rules.h"
+
+#include <bit>
 #include <cfloat>
+#include <cstdint>
 
 namespace {
 
@@ -29,6 +33,22 @@ float usableSpeed(float speed) {
     return speed;
 }
 
+// `yes` or `no` by `condition`, chosen by masking the bits: a conditional
+// expression, even of integers, may compile to a branch.
+uint32_t choose(bool condition, uint32_t yes, uint32_t no) {
+    uint32_t mask = 0u - uint32_t(condition);
+    return (yes & mask) | (no & ~mask);
+}
+
+int choose(bool condition, int yes, int no) {
+    return int(choose(condition, uint32_t(yes), uint32_t(no)));
+}
+
+float choose(bool condition, float yes, float no) {
+    return std::bit_cast<float>(
+        choose(condition, std::bit_cast<uint32_t>(yes), std::bit_cast<uint32_t>(no)));
+}
+
 }  // namespace
 
 float desiredGap(int car) {
@@ -44,7 +64,9 @@ float freeGap(const GapView& view) {
     return distance - world.carLength;
 }
 
-void stepCar(int car) {
+// One car under its group's rules: the rules stand for world.groups[c.group],
+// whose statistics the step still adds to.
+void stepCarBy(const GroupRules& r, int car) {
     Car& c = world.cars[car];
     Group& g = world.groups[c.group];
     const bool drawing = world.edition->drawsCarsAsTheyMove;
@@ -52,26 +74,29 @@ void stepCar(int car) {
 
     GapView view;
     computeGapsIndexed(car, view);
-    float wanted = desiredGap(car);
+    float wanted = quotientToFloat(double(r.followDistance) * c.speed, r.desiredSpeed,
+                                   r.desiredReciprocal);
     float free = freeGap(view);
 
     g.speedSum += c.speed;
     if (g.speedSamples < 0x7FFFFFFF)  // a run without report points must not overflow
         g.speedSamples++;
 
-    float speed;
-    if (free < wanted) {
-        speed = float(double(free) * g.desiredSpeed / g.followDistance);
-        if (speed < RestartThreshold)
-            c.delay = g.startDelay;
-    } else if (c.delay >= 1) {
-        c.delay--;
-        speed = c.speed;
-    } else {
-        speed = c.speed + accelerationToMphPerStep(g.acceleration);
-    }
-    if (speed > g.desiredSpeed)
-        speed = g.desiredSpeed;
+    // Held up by the car ahead (its speed from the free gap, and below 10 mph
+    // the start delay re-arms), waiting out the start delay, or
+    // accelerating. In dense traffic which of them applies is a toss-up from
+    // car to car, so every answer is worked out and the right one chosen
+    // without a branch.
+    const bool held = free < wanted;
+    const bool waiting = !held & (c.delay >= 1);
+    const float heldSpeed =
+        quotientToFloat(double(free) * r.desiredSpeed, r.followDistance, r.followReciprocal);
+    const float freeSpeed = choose(waiting, c.speed, c.speed + r.accelerationPerStep);
+    float speed = choose(held, heldSpeed, freeSpeed);
+    int delay = choose(waiting, c.delay - 1, c.delay);
+    c.delay = choose(held & (heldSpeed < RestartThreshold), r.startDelay, delay);
+    if (speed > r.desiredSpeed)
+        speed = r.desiredSpeed;
     if (insideZone(c.position))
         speed = ZoneSpeed;
     c.speed = usableSpeed(speed);
@@ -89,10 +114,23 @@ void stepCar(int car) {
 
     reorderCar(car);
 
-    decideLaneChange(car, view, wanted);
+    decideLaneChangeBy(r, car, view, wanted);
     moveSideways(car);
     refreshLaneIndex(car);
 
     if (drawing)
         DrawCar(world.drawContext, car, colour);
+}
+
+void stepCar(int car) { stepCarBy(rulesOf(world.groups[world.cars[car].group]), car); }
+
+// The rules are made once for the step; the count is read again after every
+// car.
+void stepWorld() {
+    GroupRules rules[MaxGroups];
+    for (int k = 0; k < MaxGroups; k++)
+        rules[k] = rulesOf(world.groups[k]);
+    for (int i = 0; i < world.carTotal; i++)
+        stepCarBy(rules[world.cars[i].group], i);
+    world.run.stepCount++;
 }

@@ -10,14 +10,6 @@
 ReportWriter reportWriter;
 RunObserver runObserver;
 
-// One step of every car, in ascending index; the count is read again after
-// every car.
-void stepWorld() {
-    for (int i = 0; i < world.carTotal; i++)
-        stepCar(i);
-    world.run.stepCount++;
-}
-
 namespace {
 
 void tell(RunEvent event) {

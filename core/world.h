@@ -127,8 +127,11 @@ struct RunControl {
 };
 
 // Per-lane membership bitsets over ring entries; lets the step find the
-// nearest car of a sparse lane without walking the whole ring. Kept by the
-// step itself; anything else that moves cars or edits lanes clears `valid`.
+// nearest car of a sparse lane without walking the whole ring. Beside them,
+// each entry's position and speed, so that the gaps to the neighbours are
+// read from a few neighbouring entries instead of from cars all over the
+// array. Kept by the step itself; anything else that moves cars, changes
+// their speeds or edits lanes clears `valid`.
 enum { IndexWords = (MaxCars + 63) / 64, IndexSets = 2 * LaneTotal };
 static_assert(IndexWords <= 64, "one summary word covers every index word");
 struct LaneIndex {
@@ -137,6 +140,8 @@ struct LaneIndex {
     int      members[IndexSets];            // set bits per set
     uint8_t  mask[MaxCars];                 // per entry: bit k is its bit in set k
     int      valid;
+    float    position[MaxCars];             // ft, per entry: its car's position
+    float    speed[MaxCars];                // mph, per entry: its car's speed
 };
 
 struct ColourEntry {

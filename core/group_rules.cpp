@@ -1,0 +1,77 @@
+// A group's values as the step uses them.
+#include "group_rules.h"
+
+#include <climits>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+unsigned leftTestsOf(int policy) {
+    switch (policy) {
+    case Always:   return MovesAfterGapTest;
+    case FDist:    return MovesAfterGapTest | NeedsHoldUp;
+    case FDist200: return MovesAfterGapTest | NeedsHoldUp | NeedsClearAhead;
+    case Crazily:  return MovesCrazily;
+    default:       return 0;  // Never, EuCarBehind and anything else never move left
+    }
+}
+
+unsigned rightTestsOf(int policy) {
+    switch (policy) {
+    case Always:      return MovesAfterGapTest;
+    case FDist:       return MovesAfterGapTest | NeedsHoldUp;
+    case FDist200:    return MovesAfterGapTest | NeedsHoldUp | NeedsClearAhead;
+    case EuCarBehind: return MovesAfterGapTest | NeedsTailgater;
+    default:          return 0;  // Never, Crazily and anything else never move right
+    }
+}
+
+}  // namespace
+
+float floatNotBelow(double value) {
+    // Beyond the float range a conversion is undefined: there the answer is
+    // the infinity above or the lowest float.
+    constexpr float Top = std::numeric_limits<float>::max();
+    if (value > Top)
+        return std::numeric_limits<float>::infinity();
+    if (value < -Top)
+        return value == -std::numeric_limits<double>::infinity() ? -std::numeric_limits<float>::infinity()
+                                                                 : -Top;
+    float f = float(value);
+    if (double(f) < value)
+        f = std::nextafter(f, std::numeric_limits<float>::infinity());
+    return f;
+}
+
+double reciprocalOf(float divisor) {
+    if (!std::isfinite(divisor) || divisor == 0)
+        return std::numeric_limits<double>::quiet_NaN();
+    return 1.0 / double(divisor);
+}
+
+GroupRules rulesOf(const Group& g) {
+    GroupRules r;
+    r.desiredSpeed = g.desiredSpeed;
+    r.followDistance = g.followDistance;
+    r.desiredReciprocal = reciprocalOf(g.desiredSpeed);
+    r.followReciprocal = reciprocalOf(g.followDistance);
+    r.accelerationPerStep = accelerationToMphPerStep(g.acceleration);
+    r.startDelay = g.startDelay;
+
+    // A car looks left only towards a preferred lane, and only under a
+    // policy from Always to Crazily; no lane is below INT_MIN.
+    bool looksLeft = g.hasPreferredLane == 1 && g.leftPolicy >= Always && g.leftPolicy <= Crazily;
+    r.leftBelow = looksLeft ? g.preferredLane : INT_MIN;
+    r.leftTests = leftTestsOf(g.leftPolicy);
+    r.rightTests = rightTestsOf(g.rightPolicy);
+    r.leftAhead = g.leftAhead;
+    r.leftBehind = g.leftBehind;
+    r.rightAhead = g.rightAhead;
+    r.rightBehind = g.rightBehind;
+    r.leftAheadZone = floatNotBelow(double(g.leftAhead) + g.aheadZone);
+    r.leftBehindZone = floatNotBelow(double(g.leftBehind) + g.behindZone);
+    r.rightAheadZone = floatNotBelow(double(g.rightAhead) + g.aheadZone);
+    r.rightBehindZone = floatNotBelow(double(g.rightBehind) + g.behindZone);
+    return r;
+}

@@ -1,0 +1,76 @@
+// What the step reads of a car's group, in the form the step uses it: made
+// from the groups once before each step of every car, so that a car-step
+// neither converts units nor decodes its group's policies. Plain values; a
+// change to a group takes effect at the next step, as it always has.
+#pragma once
+
+#include "world.h"
+
+#include <bit>
+#include <cstdint>
+
+// What a lane-change policy asks before a car moves to one side.
+enum PolicyTest : unsigned {
+    NeedsHoldUp     = 1,    // the car ahead in the own lane is within the desired gap
+    NeedsClearAhead = 2,    // 200 ft clear ahead in the lane moved to
+    NeedsTailgater  = 4,    // a car in the own lane within the desired gap behind
+    MovesAfterGapTest = 8,  // the policy moves to this side, after the gap test
+    MovesCrazily    = 16,   // left only: moves at once, to whichever side is roomier
+};
+
+struct GroupRules {
+    float  desiredSpeed;        // mph
+    float  followDistance;      // ft at desiredSpeed
+    double desiredReciprocal;   // 1/desiredSpeed, NaN when it must be divided by
+    double followReciprocal;    // 1/followDistance, NaN when it must be divided by
+    float  accelerationPerStep; // mph gained in one step of acceleration
+    int    startDelay;          // steps
+
+    int    leftBelow;           // a car looks left while its lane is below this
+    unsigned leftTests;         // PolicyTest bits of the left policy
+    unsigned rightTests;        // PolicyTest bits of the right policy
+    float  leftAhead, leftBehind;       // ft gap limits
+    float  rightAhead, rightBehind;     // ft
+    // ft: limit plus zone, added in double as the gap test always has, then
+    // rounded up to a float: for any float gap, gap < zone (float) exactly
+    // when gap < the double sum.
+    float  leftAheadZone, leftBehindZone;
+    float  rightAheadZone, rightBehindZone;
+};
+
+GroupRules rulesOf(const Group& g);
+
+// The least float not below `value` (NaN stays NaN): a float x is below it
+// exactly when x is below `value`.
+float floatNotBelow(double value);
+
+// The reciprocal that quotientToFloat may multiply by: NaN, which sends it
+// to the division, for a divisor of zero, infinity or NaN.
+double reciprocalOf(float divisor);
+
+// float(x / divisor), got by multiplying by reciprocal = 1.0 / divisor where
+// that is sure to give the same float. The product lies within 2.5 units of
+// the last place of the double quotient; it rounds to the same float unless
+// a halfway point between two floats lies near it, and then, for a product
+// outside the normal float range (a NaN reciprocal gives a NaN product), it
+// divides. A product of 0 is exact: x is 0, and the division gives the same
+// signed 0. The result is the division's in every case, bit for bit.
+inline float quotientToFloat(double x, double divisor, double reciprocal) {
+    constexpr uint64_t Dropped = (uint64_t(1) << 29) - 1;     // bits a float drops
+    constexpr uint64_t Halfway = uint64_t(1) << 28;
+    constexpr uint64_t Margin = 8;                             // units of the last place
+    constexpr unsigned LowestNormal = 1023 - 126, NormalSpan = 253;  // 2^-126 .. 2^128
+    double q = x * reciprocal;
+    uint64_t bits = std::bit_cast<uint64_t>(q);
+    unsigned exponent = unsigned(bits >> 52) & 0x7FF;
+    bool normal = exponent - LowestNormal <= NormalSpan;
+    bool nearHalfway = (bits & Dropped) - (Halfway - Margin) <= 2 * Margin;
+    bool zero = (bits << 1) == 0;
+    if (zero | (normal & !nearHalfway))
+        return float(q);
+    return float(x / divisor);
+}
+
+// The step's parts that take the rules of the car's group as made for it.
+void stepCarBy(const GroupRules& rules, int car);
+void decideLaneChangeBy(const GroupRules& rules, int car, const GapView& view, float wanted);
