@@ -2,6 +2,9 @@
 #include "group_rules.h"
 
 #include <climits>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <cmath>
 #include <limits>
 
@@ -74,4 +77,50 @@ GroupRules rulesOf(const Group& g) {
     r.rightAheadZone = floatNotBelow(double(g.rightAhead) + g.aheadZone);
     r.rightBehindZone = floatNotBelow(double(g.rightBehind) + g.behindZone);
     return r;
+}
+
+namespace {
+
+// The rules of every group as last made, beside the group values and step
+// rate they were made from. Only derived values: each call checks them
+// against the groups, so an edit, a restore or a rewind is seen at once.
+struct RulesCache {
+    Group from[MaxGroups];
+    int stepsPerSecond[MaxGroups];
+    bool made[MaxGroups];
+    GroupRules rules[MaxGroups];
+};
+RulesCache cache;
+
+// What rulesOf reads of a group: every field before the statistics, which
+// the step itself changes; compared word by word, without a call, as a road
+// of few cars checks every group for every few car-steps.
+constexpr std::size_t RuleInputBytes = offsetof(Group, speedSamples);
+constexpr int RuleInputWords = RuleInputBytes / sizeof(uint32_t);
+static_assert(RuleInputBytes % sizeof(uint32_t) == 0, "the fields are words");
+
+bool sameRuleInput(const Group& a, const Group& b) {
+    uint32_t wa[RuleInputWords], wb[RuleInputWords];
+    std::memcpy(wa, &a, RuleInputBytes);
+    std::memcpy(wb, &b, RuleInputBytes);
+    uint32_t differ = 0;
+    for (int w = 0; w < RuleInputWords; w++)
+        differ |= wa[w] ^ wb[w];
+    return differ == 0;
+}
+
+}  // namespace
+
+const GroupRules* rulesOfEveryGroup() {
+    for (int k = 0; k < MaxGroups; k++) {
+        const Group& g = world.groups[k];
+        if (cache.made[k] && cache.stepsPerSecond[k] == world.stepsPerSecond &&
+            sameRuleInput(cache.from[k], g))
+            continue;
+        cache.from[k] = g;
+        cache.stepsPerSecond[k] = world.stepsPerSecond;
+        cache.rules[k] = rulesOf(g);
+        cache.made[k] = true;
+    }
+    return cache.rules;
 }

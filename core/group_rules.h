@@ -40,6 +40,12 @@ struct GroupRules {
 
 GroupRules rulesOf(const Group& g);
 
+// rulesOf for groups 0 to MaxGroups-1, kept from one call to the next and
+// made again only for a group whose values (or the step rate) changed: a
+// road of few cars in many groups would otherwise spend more on the rules
+// than on the cars.
+const GroupRules* rulesOfEveryGroup();
+
 // The least float not below `value` (NaN stays NaN): a float x is below it
 // exactly when x is below `value`.
 float floatNotBelow(double value);

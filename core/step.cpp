@@ -127,9 +127,7 @@ void stepCar(int car) { stepCarBy(rulesOf(world.groups[world.cars[car].group]), 
 // The rules are made once for the step; the count is read again after every
 // car.
 void stepWorld() {
-    GroupRules rules[MaxGroups];
-    for (int k = 0; k < MaxGroups; k++)
-        rules[k] = rulesOf(world.groups[k]);
+    const GroupRules* rules = rulesOfEveryGroup();
     for (int i = 0; i < world.carTotal; i++)
         stepCarBy(rules[world.cars[i].group], i);
     world.run.stepCount++;
