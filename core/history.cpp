@@ -10,7 +10,7 @@ HistoryState history;
 
 namespace {
 
-// A whole world a keyframe: 400 of them are some 45 MB, reserved once with
+// A whole world a keyframe: 400 of them are some 53 MB, reserved once with
 // the program and touched only as the run fills them.
 SimWorld keyframes[KeyframeCapacity];
 
