@@ -219,11 +219,28 @@ bool othersIn(const Surroundings& a, int set) {
     return a.index->members[set] > int((a.index->mask[a.entry] >> set) & 1);
 }
 
+// The one member of a set that has exactly one other than the car: both the
+// nearest ahead and the nearest behind, found without a search round the
+// ring (a lane that holds a single car, beside a full one).
+int loneMember(const Surroundings& a, int set) {
+    const LaneIndex& index = *a.index;
+    int w = __builtin_ctzll(index.nonEmptyWords[set]);
+    return (w << 6) + __builtin_ctzll(index.bits[set][w]);
+}
+
+bool loneOther(const Surroundings& a, int set) {
+    return a.index->members[set] == 1 && !((a.index->mask[a.entry] >> set) & 1);
+}
+
 int entryAheadInBitsets(const Surroundings& a, int set) {
+    if (loneOther(a, set))
+        return loneMember(a, set);
     return othersIn(a, set) ? nextMember(*a.index, set, a.entry, a.count) : -1;
 }
 
 int entryBehindInBitsets(const Surroundings& a, int set) {
+    if (loneOther(a, set))
+        return loneMember(a, set);
     return othersIn(a, set) ? previousMember(*a.index, set, a.entry, a.count) : -1;
 }
 

@@ -16,10 +16,12 @@ runs=${RUNS:-5}
 pin=()
 [ -n "${CPU:-}" ] && pin=(taskset -c "$CPU")
 
-if [ ! -x "$build/bench/ombrane_bench" ] || [ ! -x "$build/ombrane-batch" ]; then
+# Always brought up to date: a figure from a binary older than the sources
+# would be quoted for code it was not built from.
+if [ ! -f "$build/CMakeCache.txt" ]; then
     cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-    cmake --build "$build" -j2 --target ombrane_bench ombrane-batch >/dev/null
 fi
+cmake --build "$build" -j2 --target ombrane_bench ombrane-batch >/dev/null
 
 echo "== Step benchmarks, median of $runs repetitions (ns per car-step)"
 "${pin[@]}" "$build/bench/ombrane_bench" \
