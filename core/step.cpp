@@ -93,7 +93,7 @@ void stepCarBy(const GroupRules& r, int car) {
         quotientToFloat(double(free) * r.desiredSpeed, r.followDistance, r.followReciprocal);
     const float freeSpeed = choose(waiting, c.speed, c.speed + r.accelerationPerStep);
     float speed = choose(held, heldSpeed, freeSpeed);
-    int delay = choose(waiting, c.delay - 1, c.delay);
+    int delay = c.delay - int(waiting);  // waiting only from 1 up: never below INT_MIN
     c.delay = choose(held & (heldSpeed < RestartThreshold), r.startDelay, delay);
     if (speed > r.desiredSpeed)
         speed = r.desiredSpeed;

@@ -92,6 +92,20 @@ TEST(MotionStep, DelayHoldsTheSpeedThenCountsDown) {
     EXPECT_EQ(world.cars[0].speed, plus(25, Gain10));
 }
 
+// Regression: the delay of a car held up was worked out as delay - 1 for
+// every car, which overflowed for a snapshot's delay of INT_MIN (the fuzzer
+// found it under UBSan). Only a waiting car, from 1 up, counts down.
+TEST(MotionStep, ExtremeDelaysCountDownOnlyWhileWaiting) {
+    for (int delay : {std::numeric_limits<int>::min(), -1, std::numeric_limits<int>::max()}) {
+        freshWorld();
+        calmGroup(0, 60, 10, 54);
+        putCars({{1000, 0, 0, 25, 0, 0, delay}});
+        stepCar(0);
+        EXPECT_EQ(world.cars[0].delay, delay >= 1 ? delay - 1 : delay) << delay;
+        EXPECT_EQ(world.cars[0].speed, delay >= 1 ? 25.0f : plus(25, Gain10)) << delay;
+    }
+}
+
 TEST(MotionStep, StoppedCarAtBumperContactStartsWithoutMoving) {
     freshWorld();
     calmGroup(0, 60, 10, 54);
