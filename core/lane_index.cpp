@@ -195,16 +195,16 @@ void refreshLaneIndex(int car) {
 namespace {
 
 // The masks round one ring entry, read once for all the searches of a step.
+// Kept in registers: the searches beyond the window are given the entry, not
+// this record.
 struct Surroundings {
-    const LaneIndex* index;
     int entry;          // the car's ring entry
-    int count;          // entries in the ring
     int windowed;       // flag: Window entries on both sides lie inside the ring
     uint64_t aheadLow, aheadHigh, behindLow, behindHigh;
 };
 
 Surroundings surroundingsOf(const LaneIndex& index, int s, int n) {
-    Surroundings a{&index, s, n, s >= Window && s + Window < n, 0, 0, 0, 0};
+    Surroundings a{s, s >= Window && s + Window < n, 0, 0, 0, 0};
     if (a.windowed) {
         a.aheadLow = maskWord(index.mask, s + 1);
         a.aheadHigh = maskWord(index.mask, s + 9);
@@ -214,46 +214,53 @@ Surroundings surroundingsOf(const LaneIndex& index, int s, int n) {
     return a;
 }
 
-// A set whose only member is the car itself, or none, has no neighbour.
-bool othersIn(const Surroundings& a, int set) {
-    return a.index->members[set] > int((a.index->mask[a.entry] >> set) & 1);
+// What the bitsets must do for a search from entry s in `set`.
+enum BitsetSearch { NoOther, LoneOther, Search };
+
+BitsetSearch bitsetSearch(const LaneIndex& index, int set, int s) {
+    int own = (index.mask[s] >> set) & 1;
+    int members = index.members[set];
+    if (members <= own)
+        return NoOther;  // the car alone in the set, or none
+    return members == 1 ? LoneOther : Search;
 }
 
-// The one member of a set that has exactly one other than the car: both the
+// The one member of a set that has exactly one, not the car: both the
 // nearest ahead and the nearest behind, found without a search round the
 // ring (a lane that holds a single car, beside a full one).
-int loneMember(const Surroundings& a, int set) {
-    const LaneIndex& index = *a.index;
+int loneMember(const LaneIndex& index, int set) {
     int w = __builtin_ctzll(index.nonEmptyWords[set]);
     return (w << 6) + __builtin_ctzll(index.bits[set][w]);
 }
 
-bool loneOther(const Surroundings& a, int set) {
-    return a.index->members[set] == 1 && !((a.index->mask[a.entry] >> set) & 1);
+int entryAheadInBitsets(int s, int set) {
+    const LaneIndex& index = world.laneIndex;
+    switch (bitsetSearch(index, set, s)) {
+    case NoOther: return -1;
+    case LoneOther: return loneMember(index, set);
+    default: return nextMember(index, set, s, world.order.count);
+    }
 }
 
-int entryAheadInBitsets(const Surroundings& a, int set) {
-    if (loneOther(a, set))
-        return loneMember(a, set);
-    return othersIn(a, set) ? nextMember(*a.index, set, a.entry, a.count) : -1;
-}
-
-int entryBehindInBitsets(const Surroundings& a, int set) {
-    if (loneOther(a, set))
-        return loneMember(a, set);
-    return othersIn(a, set) ? previousMember(*a.index, set, a.entry, a.count) : -1;
+int entryBehindInBitsets(int s, int set) {
+    const LaneIndex& index = world.laneIndex;
+    switch (bitsetSearch(index, set, s)) {
+    case NoOther: return -1;
+    case LoneOther: return loneMember(index, set);
+    default: return previousMember(index, set, s, world.order.count);
+    }
 }
 
 // Ring entry of the nearest member of `set` ahead (behind), never the car's
 // own; -1 for none. The window answers almost always, so only it is inline.
 inline int entryAhead(const Surroundings& a, int set) {
     int e = a.windowed ? firstInWindow(a.aheadLow, a.aheadHigh, set, a.entry + 1) : -1;
-    return e >= 0 ? e : entryAheadInBitsets(a, set);
+    return e >= 0 ? e : entryAheadInBitsets(a.entry, set);
 }
 
 inline int entryBehind(const Surroundings& a, int set) {
     int e = a.windowed ? lastInWindow(a.behindLow, a.behindHigh, set, a.entry - Window) : -1;
-    return e >= 0 ? e : entryBehindInBitsets(a, set);
+    return e >= 0 ? e : entryBehindInBitsets(a.entry, set);
 }
 
 int carAt(int entry) { return entry >= 0 ? world.order.slots[entry] : -1; }
