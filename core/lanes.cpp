@@ -65,13 +65,10 @@ int crazyDirection(const Car& c, const GapView& v) {
 // Cars of every policy drive side by side, so a branch on the policy, or on
 // each test in turn, is a toss-up from car to car. Almost every car is ruled
 // out at once, without a branch: neither side's policy moves it there, or
-// that side's gaps are below their limits, which every gap test asks; the
-// tests in full are made only for the few cars left. A car moves left only
-// towards its preferred lane, and looks right only when it does not move left.
-void decideLaneChangeBy(const GroupRules& r, int car, const GapView& v, float wanted) {
-    Car& c = world.cars[car];
-    if (c.change != 0)
-        return;
+// that side's gaps are below their limits, which every gap test asks, and it
+// is not one that moves crazily. Only the lane, the change under way and the
+// side gaps are read, so the step asks before the car moves.
+bool mayChangeLanes(const GroupRules& r, const Car& c, const GapView& v) {
     const int lane = c.lane;
     const unsigned looksLeft = unsigned(lane < r.leftBelow) & unsigned(lane != 3);
     const unsigned looksRight = lane != 0;
@@ -83,10 +80,17 @@ void decideLaneChangeBy(const GroupRules& r, int car, const GapView& v, float wa
     const unsigned mayLeft = looksLeft & unsigned((r.leftTests & MovesAfterGapTest) != 0) & leftRoom;
     const unsigned mayRight =
         looksRight & unsigned((r.rightTests & MovesAfterGapTest) != 0) & rightRoom;
-    if (!(crazy | mayLeft | mayRight))
-        return;
+    return (unsigned(c.change == 0) & (crazy | mayLeft | mayRight)) != 0;
+}
 
-    if (crazy) {
+// The tests in full, for a car that mayChangeLanes lets through. A car moves
+// left only towards its preferred lane, and looks right only when it does
+// not move left.
+void decideLaneChangeInFull(const GroupRules& r, int car, const GapView& v, float wanted) {
+    Car& c = world.cars[car];
+    const int lane = c.lane;
+    const bool looksLeft = lane < r.leftBelow && lane != 3;
+    if (looksLeft && (r.leftTests & MovesCrazily)) {
         c.change = crazyDirection(c, v);
         return;
     }
@@ -100,7 +104,7 @@ void decideLaneChangeBy(const GroupRules& r, int car, const GapView& v, float wa
         c.change = c.lastChange = 2;
         return;
     }
-    if (looksRight &&
+    if (lane != 0 &&
         passes(r.rightTests,
                gapTest(v.rightAheadDistance, v.rightAheadSpeed, r.rightAhead, r.rightAheadZone,
                        v.rightBehindDistance, v.rightBehindSpeed, r.rightBehind,
@@ -110,7 +114,10 @@ void decideLaneChangeBy(const GroupRules& r, int car, const GapView& v, float wa
 }
 
 void decideLaneChange(int car, const GapView& view, float wanted) {
-    decideLaneChangeBy(rulesOf(world.groups[world.cars[car].group]), car, view, wanted);
+    const Car& c = world.cars[car];
+    const GroupRules r = rulesOf(world.groups[c.group]);
+    if (mayChangeLanes(r, c, view))
+        decideLaneChangeInFull(r, car, view, wanted);
 }
 
 void moveSideways(int car) {

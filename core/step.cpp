@@ -73,7 +73,12 @@ void stepCarBy(const GroupRules& r, int car) {
     const int colour = g.colour;
 
     GapView view;
-    computeGapsIndexed(car, view);
+    computeStepGaps(car, view);
+    // Whether the lane change must be tested in full is known from the gaps
+    // before the move; those cars also need the gap behind from before it.
+    const bool mayChange = mayChangeLanes(r, c, view);
+    if (mayChange)
+        addEuBehindGap(car, view);
     float wanted = quotientToFloat(double(r.followDistance) * c.speed, r.desiredSpeed,
                                    r.desiredReciprocal);
     float free = freeGap(view);
@@ -114,7 +119,8 @@ void stepCarBy(const GroupRules& r, int car) {
 
     reorderCar(car);
 
-    decideLaneChangeBy(r, car, view, wanted);
+    if (mayChange)
+        decideLaneChangeInFull(r, car, view, wanted);
     moveSideways(car);
     refreshLaneIndex(car);
 
