@@ -79,10 +79,4 @@ inline float quotientToFloat(double x, double divisor, double reciprocal) {
 
 // The step's parts that take the rules of the car's group as made for it.
 void stepCarBy(const GroupRules& rules, int car);
-// Lane changes in two parts: a quick check, false for almost every car, that
-// reads the lane, the change under way and the side gaps, so that it can be
-// made before the car moves; and the decision in full, after the move, for
-// the cars it lets through, which also needs the gap to the car behind in
-// the own lane (addEuBehindGap).
-bool mayChangeLanes(const GroupRules& rules, const Car& car, const GapView& view);
-void decideLaneChangeInFull(const GroupRules& rules, int car, const GapView& view, float wanted);
+void decideLaneChangeBy(const GroupRules& rules, int car, const GapView& view, float wanted);

@@ -289,12 +289,9 @@ Neighbours& findNeighboursIndexed(int car) {
     return nb;
 }
 
-namespace {
-
-// The gaps to the car ahead, to those ahead and behind in the lanes on either
-// side and, when asked for, to the own lane's cars behind.
-template <bool WithCarsBehind>
-void gapsFromIndex(int car, GapView& out) {
+// The step needs seven of the twelve neighbours: its own lane's three and
+// those ahead and behind in the lanes on either side.
+void computeGapsIndexed(int car, GapView& out) {
     LaneIndex& index = world.laneIndex;
     if (!index.valid)
         rebuildLaneIndex();
@@ -306,31 +303,11 @@ void gapsFromIndex(int car, GapView& out) {
     const Surroundings around = surroundingsOf(index, world.cars[car].slot, world.order.count);
     NearCars near;  // ring entries
     near.ahead = entryAhead(around, lane);
-    near.behind = WithCarsBehind ? entryBehind(around, lane) : -1;
-    near.euBehind = WithCarsBehind ? entryBehind(around, lane + LaneTotal) : -1;
+    near.behind = entryBehind(around, lane);
+    near.euBehind = entryBehind(around, lane + LaneTotal);
     near.leftAhead = lane < LaneTotal - 1 ? entryAhead(around, lane + 1) : -1;
     near.leftBehind = lane < LaneTotal - 1 ? entryBehind(around, lane + 1) : -1;
     near.rightAhead = lane > 0 ? entryAhead(around, lane - 1) : -1;
     near.rightBehind = lane > 0 ? entryBehind(around, lane - 1) : -1;
     computeGapsOf<CarsByEntry>(car, near, out);
-}
-
-}  // namespace
-
-// The step needs seven of the twelve neighbours: its own lane's three and
-// those ahead and behind in the lanes on either side.
-void computeGapsIndexed(int car, GapView& out) { gapsFromIndex<true>(car, out); }
-
-// Of the own lane's cars behind, no part of a step reads the one entering the
-// lane, and only the full lane-change decision the one already in it.
-void computeStepGaps(int car, GapView& out) { gapsFromIndex<false>(car, out); }
-
-void addEuBehindGap(int car, GapView& out) {
-    const Car& c = world.cars[car];
-    if (unsigned(c.lane) >= LaneTotal)
-        return;  // computeStepGaps gave the whole view for such a lane
-    const Surroundings around =
-        surroundingsOf(world.laneIndex, c.slot, world.order.count);
-    fillBehind<CarsByEntry>(entryBehind(around, c.lane + LaneTotal), c.position,
-                            out.euBehindDistance, out.euBehindSpeed);
 }

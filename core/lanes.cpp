@@ -65,10 +65,13 @@ int crazyDirection(const Car& c, const GapView& v) {
 // Cars of every policy drive side by side, so a branch on the policy, or on
 // each test in turn, is a toss-up from car to car. Almost every car is ruled
 // out at once, without a branch: neither side's policy moves it there, or
-// that side's gaps are below their limits, which every gap test asks, and it
-// is not one that moves crazily. Only the lane, the change under way and the
-// side gaps are read, so the step asks before the car moves.
-bool mayChangeLanes(const GroupRules& r, const Car& c, const GapView& v) {
+// that side's gaps are below their limits, which every gap test asks; the
+// tests in full are made only for the few cars left. A car moves left only
+// towards its preferred lane, and looks right only when it does not move left.
+void decideLaneChangeBy(const GroupRules& r, int car, const GapView& v, float wanted) {
+    Car& c = world.cars[car];
+    if (c.change != 0)
+        return;
     const int lane = c.lane;
     const unsigned looksLeft = unsigned(lane < r.leftBelow) & unsigned(lane != 3);
     const unsigned looksRight = lane != 0;
@@ -80,17 +83,10 @@ bool mayChangeLanes(const GroupRules& r, const Car& c, const GapView& v) {
     const unsigned mayLeft = looksLeft & unsigned((r.leftTests & MovesAfterGapTest) != 0) & leftRoom;
     const unsigned mayRight =
         looksRight & unsigned((r.rightTests & MovesAfterGapTest) != 0) & rightRoom;
-    return (unsigned(c.change == 0) & (crazy | mayLeft | mayRight)) != 0;
-}
+    if (!(crazy | mayLeft | mayRight))
+        return;
 
-// The tests in full, for a car that mayChangeLanes lets through. A car moves
-// left only towards its preferred lane, and looks right only when it does
-// not move left.
-void decideLaneChangeInFull(const GroupRules& r, int car, const GapView& v, float wanted) {
-    Car& c = world.cars[car];
-    const int lane = c.lane;
-    const bool looksLeft = lane < r.leftBelow && lane != 3;
-    if (looksLeft && (r.leftTests & MovesCrazily)) {
+    if (crazy) {
         c.change = crazyDirection(c, v);
         return;
     }
@@ -104,7 +100,7 @@ void decideLaneChangeInFull(const GroupRules& r, int car, const GapView& v, floa
         c.change = c.lastChange = 2;
         return;
     }
-    if (lane != 0 &&
+    if (looksRight &&
         passes(r.rightTests,
                gapTest(v.rightAheadDistance, v.rightAheadSpeed, r.rightAhead, r.rightAheadZone,
                        v.rightBehindDistance, v.rightBehindSpeed, r.rightBehind,
@@ -114,10 +110,7 @@ void decideLaneChangeInFull(const GroupRules& r, int car, const GapView& v, floa
 }
 
 void decideLaneChange(int car, const GapView& view, float wanted) {
-    const Car& c = world.cars[car];
-    const GroupRules r = rulesOf(world.groups[c.group]);
-    if (mayChangeLanes(r, c, view))
-        decideLaneChangeInFull(r, car, view, wanted);
+    decideLaneChangeBy(rulesOf(world.groups[world.cars[car].group]), car, view, wanted);
 }
 
 void moveSideways(int car) {

@@ -14,11 +14,6 @@ Neighbours& findNeighboursIndexed(int car);
 // Same as computeGaps(findNeighboursIndexed(car), out), searching only the
 // lanes the gaps use; world.neighbours is left as it was.
 void computeGapsIndexed(int car, GapView& out);
-// The gaps every car-step reads: as computeGapsIndexed, but the own lane's
-// cars behind are left as none. addEuBehindGap adds the car behind already in
-// the own lane, for the few cars whose lane change is tested in full.
-void computeStepGaps(int car, GapView& out);
-void addEuBehindGap(int car, GapView& out);
 void rebuildLaneIndex();
 void invalidateLaneIndex();             // after editing cars or the ring by hand
 void refreshLaneIndex(int car);         // after the car's lane or change moved on

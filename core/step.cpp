@@ -73,12 +73,7 @@ void stepCarBy(const GroupRules& r, int car) {
     const int colour = g.colour;
 
     GapView view;
-    computeStepGaps(car, view);
-    // Whether the lane change must be tested in full is known from the gaps
-    // before the move; those cars also need the gap behind from before it.
-    const bool mayChange = mayChangeLanes(r, c, view);
-    if (mayChange)
-        addEuBehindGap(car, view);
+    computeGapsIndexed(car, view);
     float wanted = quotientToFloat(double(r.followDistance) * c.speed, r.desiredSpeed,
                                    r.desiredReciprocal);
     float free = freeGap(view);
@@ -119,8 +114,7 @@ void stepCarBy(const GroupRules& r, int car) {
 
     reorderCar(car);
 
-    if (mayChange)
-        decideLaneChangeInFull(r, car, view, wanted);
+    decideLaneChangeBy(r, car, view, wanted);
     moveSideways(car);
     refreshLaneIndex(car);
 
