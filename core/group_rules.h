@@ -1,7 +1,8 @@
 // What the step reads of a car's group, in the form the step uses it: made
-// from the groups once before each step of every car, so that a car-step
-// neither converts units nor decodes its group's policies. Plain values; a
-// change to a group takes effect at the next step, as it always has.
+// from the groups, and checked against them before each step of every car,
+// so that a car-step neither converts units nor decodes its group's
+// policies. Plain values; a change to a group takes effect at the next step,
+// as it always has.
 #pragma once
 
 #include "world.h"

@@ -77,12 +77,9 @@ int reorderCar(int car) {
     for (int exchanges = 0; exchanges < n - 1; exchanges++) {
         int next = s + 1 == n ? 0 : s + 1;
         float b = world.cars[order.slots[next]].position;
-        // In order between a and b, or across the seam of the road between
-        // them; combined without a branch, as whichever part decides is a
-        // toss-up, and the car mostly stays where it is.
-        bool between = (a <= p) & (p <= b);
-        bool acrossSeam = (a > b) & ((a <= p) | (p <= b));
-        if (between | acrossSeam)
+        if (a <= p && p <= b)
+            break;
+        if (a > b && (a <= p || p <= b))
             break;
         exchangeWithSuccessor(s, next);
         a = b;

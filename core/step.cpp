@@ -49,12 +49,16 @@ float choose(bool condition, float yes, float no) {
         choose(condition, std::bit_cast<uint32_t>(yes), std::bit_cast<uint32_t>(no)));
 }
 
+// The follow distance scaled by the speed over the desired speed.
+float desiredGapBy(const GroupRules& r, float speed) {
+    return quotientToFloat(double(r.followDistance) * speed, r.desiredSpeed, r.desiredReciprocal);
+}
+
 }  // namespace
 
 float desiredGap(int car) {
     const Car& c = world.cars[car];
-    const Group& g = world.groups[c.group];
-    return float(double(g.followDistance) * c.speed / g.desiredSpeed);
+    return desiredGapBy(rulesOf(world.groups[c.group]), c.speed);
 }
 
 float freeGap(const GapView& view) {
@@ -74,8 +78,7 @@ void stepCarBy(const GroupRules& r, int car) {
 
     GapView view;
     computeGapsIndexed(car, view);
-    float wanted = quotientToFloat(double(r.followDistance) * c.speed, r.desiredSpeed,
-                                   r.desiredReciprocal);
+    float wanted = desiredGapBy(r, c.speed);
     float free = freeGap(view);
 
     g.speedSum += c.speed;
