@@ -292,6 +292,54 @@ TEST(Neighbours, IndexedSearchMatchesWalkWithANearlyEmptyLane) {
     EXPECT_TRUE(ringConsistent());
 }
 
+// A small ring reads its windows across the road's seam, through copies of
+// the masks at the other end; a large one searches the bitsets there. Ring
+// sizes on either side of each limit: a stale copy or a wrong wrap shows as a
+// neighbour that differs from the walk's.
+TEST(Neighbours, IndexedSearchMatchesWalkOnRingsOfEverySize) {
+    for (int cars : {16, 17, 20, 33, 60, 255, 256, 300}) {
+        SCOPED_TRACE(cars);
+        freshWorld();
+        mixedGroups();
+        for (int k = 0; k < cars; k++)
+            world.groups[k % 5].laneCount[k % 4]++;
+        {
+            LogCapture quiet;
+            world.carTotal = placeAllCars(nullptr);
+        }
+        ASSERT_EQ(world.carTotal, cars);
+        invalidateLaneIndex();
+        compareSearchesWhileRunning(400);
+        EXPECT_TRUE(ringConsistent());
+    }
+}
+
+// A copy that is missing only sends a search to the bitsets, which the walk
+// cannot tell from the window; so the copies are compared with the masks they
+// stand for, through a run whose cars pass each other and change lanes.
+TEST(Neighbours, MaskCopiesAtTheSeamFollowTheEntriesTheyCopy) {
+    for (int cars : {17, 40, 300}) {
+        SCOPED_TRACE(cars);
+        freshWorld();
+        mixedGroups();
+        for (int k = 0; k < cars; k++)
+            world.groups[k % 5].laneCount[k % 4]++;
+        {
+            LogCapture quiet;
+            world.carTotal = placeAllCars(nullptr);
+        }
+        for (int s = 0; s < 400; s++) {
+            stepWorld();
+            const LaneIndex& index = world.laneIndex;
+            const int n = world.order.count, w = IndexWindow;
+            for (int k = 0; k < w; k++) {
+                ASSERT_EQ(index.mask[w + n + k], index.mask[w + k]) << "entry " << k << " step " << s;
+                ASSERT_EQ(index.mask[k], index.mask[n + k]) << "entry " << n - w + k << " step " << s;
+            }
+        }
+    }
+}
+
 // -------------------------------------------------------------------- Gaps
 
 TEST(Gaps, LoneCarGetsTheNoneValues) {
