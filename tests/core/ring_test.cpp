@@ -292,6 +292,16 @@ TEST(Neighbours, IndexedSearchMatchesWalkWithANearlyEmptyLane) {
     EXPECT_TRUE(ringConsistent());
 }
 
+// `cars` cars of the mixed groups, spread over the groups and lanes in turn.
+void placeMixedRing(int cars) {
+    freshWorld();
+    mixedGroups();
+    for (int k = 0; k < cars; k++)
+        world.groups[k % 5].laneCount[k % 4]++;
+    LogCapture quiet;
+    world.carTotal = placeAllCars(nullptr);
+}
+
 // A small ring reads its windows across the road's seam, through copies of
 // the masks at the other end; a large one searches the bitsets there. Ring
 // sizes on either side of each limit: a stale copy or a wrong wrap shows as a
@@ -299,14 +309,7 @@ TEST(Neighbours, IndexedSearchMatchesWalkWithANearlyEmptyLane) {
 TEST(Neighbours, IndexedSearchMatchesWalkOnRingsOfEverySize) {
     for (int cars : {16, 17, 20, 33, 60, 255, 256, 300}) {
         SCOPED_TRACE(cars);
-        freshWorld();
-        mixedGroups();
-        for (int k = 0; k < cars; k++)
-            world.groups[k % 5].laneCount[k % 4]++;
-        {
-            LogCapture quiet;
-            world.carTotal = placeAllCars(nullptr);
-        }
+        placeMixedRing(cars);
         ASSERT_EQ(world.carTotal, cars);
         invalidateLaneIndex();
         compareSearchesWhileRunning(400);
@@ -320,14 +323,7 @@ TEST(Neighbours, IndexedSearchMatchesWalkOnRingsOfEverySize) {
 TEST(Neighbours, MaskCopiesAtTheSeamFollowTheEntriesTheyCopy) {
     for (int cars : {17, 40, 300}) {
         SCOPED_TRACE(cars);
-        freshWorld();
-        mixedGroups();
-        for (int k = 0; k < cars; k++)
-            world.groups[k % 5].laneCount[k % 4]++;
-        {
-            LogCapture quiet;
-            world.carTotal = placeAllCars(nullptr);
-        }
+        placeMixedRing(cars);
         for (int s = 0; s < 400; s++) {
             stepWorld();
             const LaneIndex& index = world.laneIndex;
