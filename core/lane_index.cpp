@@ -95,50 +95,34 @@ uint64_t maskWord(const uint8_t* mask, int from) {
 // one is looked for among the Window entries on either side of the car in
 // the per-entry masks, with the set bitsets as the fallback. Either way it is
 // the same entry, because an entry's mask and its bits agree.
-constexpr int Window = IndexWindow;
+constexpr int Window = 16;
 constexpr uint64_t LowBits = 0x0101010101010101;
 
-// Offset (0..15) of the first member of `set` among the 16 entries whose
-// masks `low` and `high` hold, or -1.
-int firstInWindow(uint64_t low, uint64_t high, int set) {
+// First member of `set` among entries from..from+15 (all inside the ring), or -1.
+int firstInWindow(uint64_t low, uint64_t high, int set, int from) {
     uint64_t x = (low >> set) & LowBits;
     if (x)
-        return __builtin_ctzll(x) >> 3;
+        return from + (__builtin_ctzll(x) >> 3);
     x = (high >> set) & LowBits;
     if (x)
-        return 8 + (__builtin_ctzll(x) >> 3);
+        return from + 8 + (__builtin_ctzll(x) >> 3);
     return -1;
 }
 
-// Offset (0..15) of the last member of `set` among those 16 entries, or -1.
-int lastInWindow(uint64_t low, uint64_t high, int set) {
+// Last member of `set` among entries from..from+15 (all inside the ring), or -1.
+int lastInWindow(uint64_t low, uint64_t high, int set, int from) {
     uint64_t x = (high >> set) & LowBits;
     if (x)
-        return 8 + ((63 - __builtin_clzll(x)) >> 3);
+        return from + 8 + ((63 - __builtin_clzll(x)) >> 3);
     x = (low >> set) & LowBits;
     if (x)
-        return (63 - __builtin_clzll(x)) >> 3;
+        return from + ((63 - __builtin_clzll(x)) >> 3);
     return -1;
-}
-
-// Entry e's mask.
-unsigned maskOf(const LaneIndex& index, int e) { return index.mask[Window + e]; }
-
-// Sets entry e's mask, and its copy beyond the seam when e lies within Window
-// entries of an end of the ring. Copies stay outside the entries' own bytes
-// whatever the count; they are read only for a ring of over Window entries.
-void putMask(LaneIndex& index, int e, unsigned mask) {
-    const int n = world.order.count;
-    index.mask[Window + e] = uint8_t(mask);
-    if (e < Window)
-        index.mask[Window + n + e] = uint8_t(mask);
-    if (e >= n - Window)
-        index.mask[Window + e - n] = uint8_t(mask);
 }
 
 void setEntry(LaneIndex& index, int entry, unsigned mask) {
-    unsigned differ = maskOf(index, entry) ^ mask;
-    putMask(index, entry, mask);
+    unsigned differ = index.mask[entry] ^ mask;
+    index.mask[entry] = uint8_t(mask);
     for (int set = 0; differ; set++, differ >>= 1) {
         if (!(differ & 1))
             continue;
@@ -167,14 +151,14 @@ void swapLaneIndexEntries(int a, int b) {
     LaneIndex& index = world.laneIndex;
     if (!index.valid)
         return;
-    unsigned maskA = maskOf(index, a), maskB = maskOf(index, b);
+    unsigned maskA = index.mask[a], maskB = index.mask[b];
     // An exchange moves members between two entries: no count changes, and
     // when both entries share a word, neither does that word's summary bit.
     // There every set's word is flipped where the masks differ, without a
     // branch per set: whether two neighbours share a lane is a toss-up.
     unsigned differ = maskA ^ maskB;
-    putMask(index, a, maskB);
-    putMask(index, b, maskA);
+    index.mask[a] = uint8_t(maskB);
+    index.mask[b] = uint8_t(maskA);
     float position = index.position[a], speed = index.speed[a];
     index.position[a] = index.position[b];
     index.speed[a] = index.speed[b];
@@ -204,52 +188,28 @@ void refreshLaneIndex(int car) {
     index.position[c.slot] = c.position;
     index.speed[c.slot] = c.speed;
     unsigned mask = entryMask(c);
-    if (maskOf(index, c.slot) != mask)
+    if (index.mask[c.slot] != mask)
         setEntry(index, c.slot, mask);
 }
 
 namespace {
-
-// Where the window may be read. WithinRing: only where it lies inside the
-// ring. AcrossSeam: also across the seam, through the copied masks, and every
-// answer then wraps round. The wrap costs every search a little; on a large
-// ring few cars lie within a window of the seam, and they search the bitsets
-// instead, but on a small one most of them do.
-struct WithinRing {
-    static bool windowed(int s, int n) { return s >= Window && s + Window < n; }
-    static int aheadEntry(int e, int) { return e; }
-    static int behindEntry(int e, int) { return e; }
-};
-struct AcrossSeam {
-    // Over Window entries, a window never reaches round to the car itself.
-    static bool windowed(int, int n) { return n > Window; }
-    static int aheadEntry(int e, int n) { return e >= n ? e - n : e; }
-    static int behindEntry(int e, int n) { return e < 0 ? e + n : e; }
-};
-
-// Rings below this many entries read their windows across the seam: there
-// the entries within a window of it are more than an eighth of the ring.
-constexpr int LargeRing = 256;
 
 // The masks round one ring entry, read once for all the searches of a step.
 // Kept in registers: the searches beyond the window are given the entry, not
 // this record.
 struct Surroundings {
     int entry;          // the car's ring entry
-    int count;          // entries in the ring
-    int windowed;       // flag: the window may be read
+    int windowed;       // flag: Window entries on both sides lie inside the ring
     uint64_t aheadLow, aheadHigh, behindLow, behindHigh;
 };
 
-template <class Reach>
 Surroundings surroundingsOf(const LaneIndex& index, int s, int n) {
-    Surroundings a{s, n, Reach::windowed(s, n), 0, 0, 0, 0};
+    Surroundings a{s, s >= Window && s + Window < n, 0, 0, 0, 0};
     if (a.windowed) {
-        const uint8_t* masks = index.mask + Window;  // entry 0's mask
-        a.aheadLow = maskWord(masks, s + 1);
-        a.aheadHigh = maskWord(masks, s + 9);
-        a.behindLow = maskWord(masks, s - Window);
-        a.behindHigh = maskWord(masks, s - 8);
+        a.aheadLow = maskWord(index.mask, s + 1);
+        a.aheadHigh = maskWord(index.mask, s + 9);
+        a.behindLow = maskWord(index.mask, s - Window);
+        a.behindHigh = maskWord(index.mask, s - 8);
     }
     return a;
 }
@@ -258,7 +218,7 @@ Surroundings surroundingsOf(const LaneIndex& index, int s, int n) {
 enum BitsetSearch { NoOther, LoneOther, Search };
 
 BitsetSearch bitsetSearch(const LaneIndex& index, int set, int s) {
-    int own = (maskOf(index, s) >> set) & 1;
+    int own = (index.mask[s] >> set) & 1;
     int members = index.members[set];
     if (members <= own)
         return NoOther;  // the car alone in the set, or none
@@ -293,29 +253,32 @@ int entryBehindInBitsets(int s, int set) {
 
 // Ring entry of the nearest member of `set` ahead (behind), never the car's
 // own; -1 for none. The window answers almost always, so only it is inline.
-template <class Reach>
 inline int entryAhead(const Surroundings& a, int set) {
-    int k = a.windowed ? firstInWindow(a.aheadLow, a.aheadHigh, set) : -1;
-    return k >= 0 ? Reach::aheadEntry(a.entry + 1 + k, a.count) : entryAheadInBitsets(a.entry, set);
+    int e = a.windowed ? firstInWindow(a.aheadLow, a.aheadHigh, set, a.entry + 1) : -1;
+    return e >= 0 ? e : entryAheadInBitsets(a.entry, set);
 }
 
-template <class Reach>
 inline int entryBehind(const Surroundings& a, int set) {
-    int k = a.windowed ? lastInWindow(a.behindLow, a.behindHigh, set) : -1;
-    return k >= 0 ? Reach::behindEntry(a.entry - Window + k, a.count)
-                  : entryBehindInBitsets(a.entry, set);
+    int e = a.windowed ? lastInWindow(a.behindLow, a.behindHigh, set, a.entry - Window) : -1;
+    return e >= 0 ? e : entryBehindInBitsets(a.entry, set);
 }
 
 int carAt(int entry) { return entry >= 0 ? world.order.slots[entry] : -1; }
 
-template <class Reach>
-void searchNeighbours(int car, Neighbours& nb) {
-    const Surroundings around =
-        surroundingsOf<Reach>(world.laneIndex, world.cars[car].slot, world.order.count);
+}  // namespace
+
+Neighbours& findNeighboursIndexed(int car) {
+    LaneIndex& index = world.laneIndex;
+    if (!index.valid)
+        rebuildLaneIndex();
+    Neighbours& nb = world.neighbours;
+    nb.carIndex = car;
+    nb.aheadCount = nb.behindCount = nb.euBehindCount = 0;
+    const Surroundings around = surroundingsOf(index, world.cars[car].slot, world.order.count);
     for (int lane = 0; lane < LaneTotal; lane++) {
-        int ahead = carAt(entryAhead<Reach>(around, lane));
-        int behind = carAt(entryBehind<Reach>(around, lane));
-        int euBehind = carAt(entryBehind<Reach>(around, lane + LaneTotal));
+        int ahead = carAt(entryAhead(around, lane));
+        int behind = carAt(entryBehind(around, lane));
+        int euBehind = carAt(entryBehind(around, lane + LaneTotal));
         nb.aheadByLane[lane] = ahead;
         nb.behindByLane[lane] = behind;
         nb.euBehindByLane[lane] = euBehind;
@@ -323,50 +286,28 @@ void searchNeighbours(int car, Neighbours& nb) {
         nb.behindCount += behind >= 0;
         nb.euBehindCount += euBehind >= 0;
     }
+    return nb;
 }
 
 // The step needs seven of the twelve neighbours: its own lane's three and
 // those ahead and behind in the lanes on either side.
-template <class Reach>
-void searchGaps(int car, int lane, GapView& out) {
-    const Surroundings around =
-        surroundingsOf<Reach>(world.laneIndex, world.cars[car].slot, world.order.count);
-    NearCars near;  // ring entries
-    near.ahead = entryAhead<Reach>(around, lane);
-    near.behind = entryBehind<Reach>(around, lane);
-    near.euBehind = entryBehind<Reach>(around, lane + LaneTotal);
-    near.leftAhead = lane < LaneTotal - 1 ? entryAhead<Reach>(around, lane + 1) : -1;
-    near.leftBehind = lane < LaneTotal - 1 ? entryBehind<Reach>(around, lane + 1) : -1;
-    near.rightAhead = lane > 0 ? entryAhead<Reach>(around, lane - 1) : -1;
-    near.rightBehind = lane > 0 ? entryBehind<Reach>(around, lane - 1) : -1;
-    computeGapsOf<CarsByEntry>(car, near, out);
-}
-
-}  // namespace
-
-Neighbours& findNeighboursIndexed(int car) {
-    if (!world.laneIndex.valid)
-        rebuildLaneIndex();
-    Neighbours& nb = world.neighbours;
-    nb.carIndex = car;
-    nb.aheadCount = nb.behindCount = nb.euBehindCount = 0;
-    if (world.order.count < LargeRing)
-        searchNeighbours<AcrossSeam>(car, nb);
-    else
-        searchNeighbours<WithinRing>(car, nb);
-    return nb;
-}
-
 void computeGapsIndexed(int car, GapView& out) {
-    if (!world.laneIndex.valid)
+    LaneIndex& index = world.laneIndex;
+    if (!index.valid)
         rebuildLaneIndex();
     const int lane = world.cars[car].lane;
     if (unsigned(lane) >= LaneTotal) {
         computeGaps(findNeighboursIndexed(car), out);
         return;
     }
-    if (world.order.count < LargeRing)
-        searchGaps<AcrossSeam>(car, lane, out);
-    else
-        searchGaps<WithinRing>(car, lane, out);
+    const Surroundings around = surroundingsOf(index, world.cars[car].slot, world.order.count);
+    NearCars near;  // ring entries
+    near.ahead = entryAhead(around, lane);
+    near.behind = entryBehind(around, lane);
+    near.euBehind = entryBehind(around, lane + LaneTotal);
+    near.leftAhead = lane < LaneTotal - 1 ? entryAhead(around, lane + 1) : -1;
+    near.leftBehind = lane < LaneTotal - 1 ? entryBehind(around, lane + 1) : -1;
+    near.rightAhead = lane > 0 ? entryAhead(around, lane - 1) : -1;
+    near.rightBehind = lane > 0 ? entryBehind(around, lane - 1) : -1;
+    computeGapsOf<CarsByEntry>(car, near, out);
 }

@@ -133,16 +133,12 @@ struct RunControl {
 // array. Kept by the step itself; anything else that moves cars, changes
 // their speeds or edits lanes clears `valid`.
 enum { IndexWords = (MaxCars + 63) / 64, IndexSets = 2 * LaneTotal };
-constexpr int IndexWindow = 16;  // entries on either side of a car searched in its masks
 static_assert(IndexWords <= 64, "one summary word covers every index word");
 struct LaneIndex {
     uint64_t bits[IndexSets][IndexWords];   // sets 0..3: in or entering lane; 4..7: current lane
     uint64_t nonEmptyWords[IndexSets];      // bit w set: bits[set][w] is not 0
     int      members[IndexSets];            // set bits per set
-    // Per entry e, at IndexWindow + e: bit k is its bit in set k. On either
-    // side, the masks of the IndexWindow entries at the ring's other end, so
-    // that a window may be read across the ring's seam.
-    uint8_t  mask[IndexWindow + MaxCars + IndexWindow];
+    uint8_t  mask[MaxCars];                 // per entry: bit k is its bit in set k
     int      valid;
     float    position[MaxCars];             // ft, per entry: its car's position
     float    speed[MaxCars];                // mph, per entry: its car's speed

@@ -302,37 +302,18 @@ void placeMixedRing(int cars) {
     world.carTotal = placeAllCars(nullptr);
 }
 
-// A small ring reads its windows across the road's seam, through copies of
-// the masks at the other end; a large one searches the bitsets there. Ring
-// sizes on either side of each limit: a stale copy or a wrong wrap shows as a
-// neighbour that differs from the walk's.
+// On a small ring most cars lie within a window's reach of the seam, where
+// the search goes to the bitsets: ring sizes round twice the window's length
+// (no car, one car, two cars with the whole window inside the ring) and up to
+// a few hundred.
 TEST(Neighbours, IndexedSearchMatchesWalkOnRingsOfEverySize) {
-    for (int cars : {16, 17, 20, 33, 60, 255, 256, 300}) {
+    for (int cars : {16, 32, 33, 34, 60, 120, 300}) {
         SCOPED_TRACE(cars);
         placeMixedRing(cars);
         ASSERT_EQ(world.carTotal, cars);
         invalidateLaneIndex();
         compareSearchesWhileRunning(400);
         EXPECT_TRUE(ringConsistent());
-    }
-}
-
-// A copy that is missing only sends a search to the bitsets, which the walk
-// cannot tell from the window; so the copies are compared with the masks they
-// stand for, through a run whose cars pass each other and change lanes.
-TEST(Neighbours, MaskCopiesAtTheSeamFollowTheEntriesTheyCopy) {
-    for (int cars : {17, 40, 300}) {
-        SCOPED_TRACE(cars);
-        placeMixedRing(cars);
-        for (int s = 0; s < 400; s++) {
-            stepWorld();
-            const LaneIndex& index = world.laneIndex;
-            const int n = world.order.count, w = IndexWindow;
-            for (int k = 0; k < w; k++) {
-                ASSERT_EQ(index.mask[w + n + k], index.mask[w + k]) << "entry " << k << " step " << s;
-                ASSERT_EQ(index.mask[k], index.mask[n + k]) << "entry " << n - w + k << " step " << s;
-            }
-        }
     }
 }
 
