@@ -64,7 +64,13 @@ int insertCar(int car) {
     return entry;
 }
 
-int reorderCar(int car) {
+namespace {
+
+// The exchanges of reorderCar. Expect tells which way the caller guesses
+// the first test goes; each guess is its own copy of the loop, whose
+// branches the processor then predicts apart.
+template <bool Expect>
+int reorderExpecting(int car) {
     const CarOrder& order = world.order;
     int n = order.count;
     int s = world.cars[car].slot;
@@ -77,15 +83,32 @@ int reorderCar(int car) {
     for (int exchanges = 0; exchanges < n - 1; exchanges++) {
         int next = s + 1 == n ? 0 : s + 1;
         float b = world.cars[order.slots[next]].position;
-        if (a <= p && p <= b)
-            break;
-        if (a > b && (a <= p || p <= b))
+        bool inOrder = (a <= p && p <= b) || (a > b && (a <= p || p <= b));
+        if (__builtin_expect(inOrder, !Expect))
             break;
         exchangeWithSuccessor(s, next);
         a = b;
         s = next;
     }
     return s;
+}
+
+}  // namespace
+
+int reorderCar(int car) { return reorderExpecting<false>(car); }
+
+bool likelyToPassNext(int car, float feetPerStepPerMph) {
+    const CarOrder& order = world.order;
+    const int n = order.count;
+    const Car& c = world.cars[car];
+    if (n <= 2 || unsigned(c.slot) >= unsigned(n))
+        return false;
+    int next = c.slot + 1 == n ? 0 : c.slot + 1;
+    return c.position + c.speed * feetPerStepPerMph > world.cars[order.slots[next]].position;
+}
+
+int reorderCarGuessing(int car, bool passes) {
+    return passes ? reorderExpecting<true>(car) : reorderExpecting<false>(car);
 }
 
 Neighbours& findNeighbours(int car) {

@@ -76,6 +76,7 @@ void stepCarBy(const GroupRules& r, int car) {
     const bool drawing = world.edition->drawsCarsAsTheyMove;
     const int colour = g.colour;
 
+    const bool passes = likelyToPassNext(car, r.feetPerStepPerMph);
     GapView view;
     computeGapsIndexed(car, view);
     float wanted = desiredGapBy(r, c.speed);
@@ -115,7 +116,7 @@ void stepCarBy(const GroupRules& r, int car) {
         position = position - world.roadLength;
     c.position = position;
 
-    reorderCar(car);
+    reorderCarGuessing(car, passes);
 
     decideLaneChangeBy(r, car, view, wanted);
     moveSideways(car);

@@ -130,6 +130,55 @@ TEST(CarOrder, FirstStepOfThreeCarsAtOnePositionEnds) {
     EXPECT_TRUE(carsSane());
 }
 
+// The step guesses, before it works out the new speed, whether the car
+// passes the next one, and the guess picks which copy of the exchanges runs.
+// A wrong guess must leave the ring, the slots and the count of exchanges
+// exactly as a right one: no pass, one, two, across the road's end, and
+// every other car at one position.
+TEST(CarOrder, EitherGuessGivesTheSameRingAsReorderCar) {
+    struct Case {
+        const char* what;
+        void (*setUp)();
+        int car;
+        float to;
+    };
+    const Case cases[] = {
+        {"stays", [] { putCars({{100}, {200}, {300}}); }, 0, 150},
+        {"passes one", [] { putCars({{100}, {200}, {300}, {400}}); }, 0, 250},
+        {"passes two", [] { putCars({{100}, {200}, {300}, {400}}); }, 0, 350},
+        {"wraps past the end",
+         [] {
+             putCars({{21000}, {21100}, {50}, {100}});
+             setRing({0, 1, 2, 3});
+         },
+         0, 20},
+        {"from the last entry",
+         [] {
+             putCars({{21000}, {21100}, {50}, {100}});
+             setRing({2, 3, 0, 1});
+         },
+         1, 75},
+        {"others at one position", [] { putCars({{0, 0}, {0, 1}, {0, 2}}); }, 0, 5},
+    };
+    static SimWorld before, reordered;  // static: the record is large
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        freshWorld();
+        c.setUp();
+        world.cars[c.car].position = c.to;
+        before = world;
+        const int expected = reorderCar(c.car);
+        reordered = world;
+        for (bool guess : {false, true}) {
+            world = before;
+            EXPECT_EQ(reorderCarGuessing(c.car, guess), expected) << "guess " << guess;
+            EXPECT_EQ(std::memcmp(&world.order, &reordered.order, sizeof world.order), 0);
+            EXPECT_EQ(std::memcmp(world.cars, reordered.cars, sizeof world.cars), 0);
+            EXPECT_EQ(world.reorderSwaps, reordered.reorderSwaps);
+        }
+    }
+}
+
 // -------------------------------------------------------------- Neighbours
 
 TEST(Neighbours, LoneCarHasNone) {
