@@ -179,6 +179,28 @@ TEST(CarOrder, EitherGuessGivesTheSameRingAsReorderCar) {
     }
 }
 
+// A wrong guess costs only time, so nothing else would show a guess that
+// is always wrong: the car 1 ft behind the next one at 60 mph (5.5 ft a
+// step) passes it, at 0.5 mph (0.05 ft) it does not; two cars never
+// exchange; and a slot outside the ring is not read.
+TEST(CarOrder, PassGuessFollowsThePresentSpeed) {
+    const float perMph = mphToFeetPerStep(1);
+    freshWorld();
+    putCars({{100}, {101}, {300}});
+    world.cars[0].speed = 60;
+    EXPECT_TRUE(likelyToPassNext(0, perMph));
+    world.cars[0].speed = 0.5f;
+    EXPECT_FALSE(likelyToPassNext(0, perMph));
+    world.cars[0].slot = MaxCars;
+    world.cars[0].speed = 60;
+    EXPECT_FALSE(likelyToPassNext(0, perMph));
+
+    freshWorld();
+    putCars({{100}, {101}});
+    world.cars[0].speed = 60;
+    EXPECT_FALSE(likelyToPassNext(0, perMph));
+}
+
 // -------------------------------------------------------------- Neighbours
 
 TEST(Neighbours, LoneCarHasNone) {
