@@ -184,8 +184,8 @@ TEST(CarOrder, EitherGuessGivesTheSameRingAsReorderCar) {
 // step) passes it, at 0.5 mph (0.05 ft) it does not; two cars never
 // exchange; and a slot outside the ring is not read.
 TEST(CarOrder, PassGuessFollowsThePresentSpeed) {
-    const float perMph = mphToFeetPerStep(1);
     freshWorld();
+    const float perMph = mphToFeetPerStep(1);  // at the fresh world's step rate
     putCars({{100}, {101}, {300}});
     world.cars[0].speed = 60;
     EXPECT_TRUE(likelyToPassNext(0, perMph));
