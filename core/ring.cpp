@@ -79,10 +79,16 @@ int reorderExpecting(int car) {
     if (n <= 2)
         return s;
     float p = world.cars[car].position;
-    float a = world.cars[order.slots[s == 0 ? n - 1 : s - 1]].position;
+    // The lane index keeps every other entry's position (the car's own is
+    // not read), a few lines from those the step read already.
+    const bool indexed = world.laneIndex.valid;
+    auto positionAt = [&](int entry) {
+        return indexed ? world.laneIndex.position[entry] : world.cars[order.slots[entry]].position;
+    };
+    float a = positionAt(s == 0 ? n - 1 : s - 1);
     for (int exchanges = 0; exchanges < n - 1; exchanges++) {
         int next = s + 1 == n ? 0 : s + 1;
-        float b = world.cars[order.slots[next]].position;
+        float b = positionAt(next);
         bool inOrder = (a <= p && p <= b) || (a > b && (a <= p || p <= b));
         if (__builtin_expect(inOrder, !Expect))
             break;
@@ -104,7 +110,9 @@ bool likelyToPassNext(int car, float feetPerStepPerMph) {
     if (n <= 2 || unsigned(c.slot) >= unsigned(n))
         return false;
     int next = c.slot + 1 == n ? 0 : c.slot + 1;
-    return c.position + c.speed * feetPerStepPerMph > world.cars[order.slots[next]].position;
+    float ahead = world.laneIndex.valid ? world.laneIndex.position[next]
+                                        : world.cars[order.slots[next]].position;
+    return c.position + c.speed * feetPerStepPerMph > ahead;
 }
 
 int reorderCarGuessing(int car, bool passes) {
