@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
-#include <unistd.h>
 
 #include "files/report.h"
 
@@ -41,9 +40,7 @@ std::string readFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-std::string tempPath(const char* name) {
-    return ::testing::TempDir() + name + std::to_string(::getpid()) + ".report.csv";
-}
+std::string tempPath(const char* name) { return coretest::scratchPath(std::string(name) + ".report.csv"); }
 
 // ----------------------------------------------------------------- RunTick
 

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "core/platform.h"
 #include "core/sim.h"
 #include "core/world.h"
@@ -211,5 +213,14 @@ public:
 private:
     bool taken_ = false;
 };
+
+// A file name in the temporary folder that no other test, and no other run of
+// the suite, uses at the same time: ctest runs the tests as separate processes
+// side by side, and two of them writing one fixed name read each other's bytes.
+inline std::string scratchPath(const std::string& name) {
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string owner = test ? std::string(test->test_suite_name()) + "." + test->name() : "outside";
+    return ::testing::TempDir() + "ombrane_" + owner + "_" + std::to_string(::getpid()) + "_" + name;
+}
 
 }  // namespace coretest

@@ -20,7 +20,7 @@ namespace {
 constexpr size_t ReorderSwapsAt = 64;
 constexpr size_t StepCountAt = 72;
 
-std::string tempPath(const char* name) { return ::testing::TempDir() + "ombrane_counters_" + name; }
+std::string tempPath(const char* name) { return coretest::scratchPath(name); }
 
 void ticks(int n) {
     for (int i = 0; i < n; i++)

@@ -19,9 +19,7 @@ using coretest::LogCapture;
 
 namespace {
 
-std::string tempPath(const char* name) {
-    return ::testing::TempDir() + "ombrane_snapshot_" + name;
-}
+std::string tempPath(const char* name) { return coretest::scratchPath(name); }
 
 std::vector<unsigned char> readBytes(const std::string& path) {
     std::vector<unsigned char> bytes;
