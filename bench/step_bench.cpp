@@ -10,8 +10,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -92,11 +94,15 @@ void BM_SearchIndexDense(benchmark::State& s) { runSearch(s, denseFourLanes, fin
 
 }  // namespace
 
-BENCHMARK(BM_DenseFourLanes);
-BENCHMARK(BM_OneLaneOnly);
-BENCHMARK(BM_DefaultGroups);
-BENCHMARK(BM_NearlyEmptyLane);
-BENCHMARK(BM_BusyDenseRoad);
+// On a shared machine other work only ever adds time: beside the median of
+// repeated runs, the fastest is the closer figure for the code itself.
+double fastest(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
+
+BENCHMARK(BM_DenseFourLanes)->ComputeStatistics("fastest", fastest);
+BENCHMARK(BM_OneLaneOnly)->ComputeStatistics("fastest", fastest);
+BENCHMARK(BM_DefaultGroups)->ComputeStatistics("fastest", fastest);
+BENCHMARK(BM_NearlyEmptyLane)->ComputeStatistics("fastest", fastest);
+BENCHMARK(BM_BusyDenseRoad)->ComputeStatistics("fastest", fastest);
 BENCHMARK(BM_SearchWalkOneLane);
 BENCHMARK(BM_SearchIndexOneLane);
 BENCHMARK(BM_SearchWalkDense);
