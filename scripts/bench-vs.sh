@@ -14,7 +14,7 @@ fi
 old=$1 new=$2 rounds=${3:-8}
 filter=${4:-'BM_(DenseFourLanes|OneLaneOnly|DefaultGroups|NearlyEmptyLane|BusyDenseRoad)$'}
 cpu=${CPU:-1}
-for r in $(seq "$rounds"); do
+for _ in $(seq "$rounds"); do
     for which in old new; do
         bin=$old
         [ "$which" = new ] && bin=$new
