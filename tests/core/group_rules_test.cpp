@@ -218,6 +218,19 @@ TEST(QuickLaneDecision, AgreesWithThePolicyTestsTakenInTurn) {
     EXPECT_GT(changes, 10000) << "the cases must reach every kind of change";
 }
 
+TEST(GroupRules, LeftOnlyUnderAPreferredLaneAndAMovingPolicy) {
+    Group g{};
+    g.hasPreferredLane = 1;
+    g.preferredLane = 2;
+    g.leftPolicy = FDist;
+    EXPECT_EQ(rulesOf(g).leftBelow, 2);
+    g.leftPolicy = Never;
+    EXPECT_LT(rulesOf(g).leftBelow, -1000000);
+    g.leftPolicy = FDist;
+    g.hasPreferredLane = 0;
+    EXPECT_LT(rulesOf(g).leftBelow, -1000000);
+}
+
 // The index keeps each entry's position and speed beside its lane bits; the
 // gaps are read from there, so they must never lag behind the cars.
 TEST(LaneIndexMirror, KeepsEveryEntrysPositionAndSpeedThroughABusyRun) {
