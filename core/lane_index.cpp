@@ -3,6 +3,7 @@
 // makes a step cost the square of the car count when a lane is empty or
 // nearly so; here the nearest member of each lane is the nearest set bit, a
 // few word operations away. The result is the walk's, bit for bit.
+#include "bit_window.h"
 #include "gaps.h"
 #include "sim.h"
 
@@ -83,41 +84,21 @@ void flipBit(LaneIndex& index, int set, int entry) {
         index.nonEmptyWords[set] &= ~(uint64_t(1) << w);
 }
 
-// Mask bytes of the eight entries from `from` on, entry `from` in the low
-// byte (read byte by byte, so the order does not depend on the machine).
-uint64_t maskWord(const uint8_t* mask, int from) {
-    const uint8_t* p = mask + from;
-    return uint64_t(p[0]) | uint64_t(p[1]) << 8 | uint64_t(p[2]) << 16 | uint64_t(p[3]) << 24 |
-           uint64_t(p[4]) << 32 | uint64_t(p[5]) << 40 | uint64_t(p[6]) << 48 | uint64_t(p[7]) << 56;
+// A car's nearest neighbours in a lane are almost always among the 57 or
+// more entries on either side of its own, which one word read from the
+// lane's bitset holds; the search round the ring is the fallback, and serves
+// the ring's first entries too. Either way it is the same entry.
+static_assert((MaxCars >> 3) + 8 <= int(sizeof(LaneIndex::bits[0])),
+              "the eight bytes after the last entry's lie inside the bitset");
+
+// Members of `set` after entry s (bit k: entry s+1+k) and before it (bit
+// 63-k: entry s-1-k).
+uint64_t membersAfter(const LaneIndex& index, int set, int s) {
+    return bitwindow::bitsAfter<bitwindow::ByBytesHere>(index.bits[set], IndexWords, s + 1);
 }
 
-// In dense traffic every lane has a member a few entries away: the nearest
-// one is looked for among the Window entries on either side of the car in
-// the per-entry masks, with the set bitsets as the fallback. Either way it is
-// the same entry, because an entry's mask and its bits agree.
-constexpr int Window = 16;
-constexpr uint64_t LowBits = 0x0101010101010101;
-
-// First member of `set` among entries from..from+15 (all inside the ring), or -1.
-int firstInWindow(uint64_t low, uint64_t high, int set, int from) {
-    uint64_t x = (low >> set) & LowBits;
-    if (x)
-        return from + (__builtin_ctzll(x) >> 3);
-    x = (high >> set) & LowBits;
-    if (x)
-        return from + 8 + (__builtin_ctzll(x) >> 3);
-    return -1;
-}
-
-// Last member of `set` among entries from..from+15 (all inside the ring), or -1.
-int lastInWindow(uint64_t low, uint64_t high, int set, int from) {
-    uint64_t x = (high >> set) & LowBits;
-    if (x)
-        return from + 8 + ((63 - __builtin_clzll(x)) >> 3);
-    x = (low >> set) & LowBits;
-    if (x)
-        return from + ((63 - __builtin_clzll(x)) >> 3);
-    return -1;
+uint64_t membersBefore(const LaneIndex& index, int set, int s) {
+    return bitwindow::bitsBefore<bitwindow::ByBytesHere>(index.bits[set], s - 1);
 }
 
 void setEntry(LaneIndex& index, int entry, unsigned mask) {
@@ -194,26 +175,6 @@ void refreshLaneIndex(int car) {
 
 namespace {
 
-// The masks round one ring entry, read once for all the searches of a step.
-// Kept in registers: the searches beyond the window are given the entry, not
-// this record.
-struct Surroundings {
-    int entry;          // the car's ring entry
-    int windowed;       // flag: Window entries on both sides lie inside the ring
-    uint64_t aheadLow, aheadHigh, behindLow, behindHigh;
-};
-
-Surroundings surroundingsOf(const LaneIndex& index, int s, int n) {
-    Surroundings a{s, s >= Window && s + Window < n, 0, 0, 0, 0};
-    if (a.windowed) {
-        a.aheadLow = maskWord(index.mask, s + 1);
-        a.aheadHigh = maskWord(index.mask, s + 9);
-        a.behindLow = maskWord(index.mask, s - Window);
-        a.behindHigh = maskWord(index.mask, s - 8);
-    }
-    return a;
-}
-
 // What the bitsets must do for a search from entry s in `set`.
 enum BitsetSearch { NoOther, LoneOther, Search };
 
@@ -251,16 +212,17 @@ int entryBehindInBitsets(int s, int set) {
     }
 }
 
-// Ring entry of the nearest member of `set` ahead (behind), never the car's
-// own; -1 for none. The window answers almost always, so only it is inline.
-inline int entryAhead(const Surroundings& a, int set) {
-    int e = a.windowed ? firstInWindow(a.aheadLow, a.aheadHigh, set, a.entry + 1) : -1;
-    return e >= 0 ? e : entryAheadInBitsets(a.entry, set);
+// Ring entry of the nearest member of `set` ahead (behind) of entry s, never
+// s itself; -1 for none. The word beside s answers almost always, so only it
+// is inline.
+inline int entryAhead(int s, int set) {
+    const uint64_t x = membersAfter(world.laneIndex, set, s);
+    return x ? s + 1 + __builtin_ctzll(x) : entryAheadInBitsets(s, set);
 }
 
-inline int entryBehind(const Surroundings& a, int set) {
-    int e = a.windowed ? lastInWindow(a.behindLow, a.behindHigh, set, a.entry - Window) : -1;
-    return e >= 0 ? e : entryBehindInBitsets(a.entry, set);
+inline int entryBehind(int s, int set) {
+    const uint64_t x = membersBefore(world.laneIndex, set, s);
+    return x ? s - 1 - __builtin_clzll(x) : entryBehindInBitsets(s, set);
 }
 
 int carAt(int entry) { return entry >= 0 ? world.order.slots[entry] : -1; }
@@ -274,11 +236,11 @@ Neighbours& findNeighboursIndexed(int car) {
     Neighbours& nb = world.neighbours;
     nb.carIndex = car;
     nb.aheadCount = nb.behindCount = nb.euBehindCount = 0;
-    const Surroundings around = surroundingsOf(index, world.cars[car].slot, world.order.count);
+    const int entry = world.cars[car].slot;
     for (int lane = 0; lane < LaneTotal; lane++) {
-        int ahead = carAt(entryAhead(around, lane));
-        int behind = carAt(entryBehind(around, lane));
-        int euBehind = carAt(entryBehind(around, lane + LaneTotal));
+        int ahead = carAt(entryAhead(entry, lane));
+        int behind = carAt(entryBehind(entry, lane));
+        int euBehind = carAt(entryBehind(entry, lane + LaneTotal));
         nb.aheadByLane[lane] = ahead;
         nb.behindByLane[lane] = behind;
         nb.euBehindByLane[lane] = euBehind;
@@ -300,14 +262,14 @@ void computeGapsIndexed(int car, GapView& out) {
         computeGaps(findNeighboursIndexed(car), out);
         return;
     }
-    const Surroundings around = surroundingsOf(index, world.cars[car].slot, world.order.count);
+    const int entry = world.cars[car].slot;
     NearCars near;  // ring entries
-    near.ahead = entryAhead(around, lane);
-    near.behind = entryBehind(around, lane);
-    near.euBehind = entryBehind(around, lane + LaneTotal);
-    near.leftAhead = lane < LaneTotal - 1 ? entryAhead(around, lane + 1) : -1;
-    near.leftBehind = lane < LaneTotal - 1 ? entryBehind(around, lane + 1) : -1;
-    near.rightAhead = lane > 0 ? entryAhead(around, lane - 1) : -1;
-    near.rightBehind = lane > 0 ? entryBehind(around, lane - 1) : -1;
+    near.ahead = entryAhead(entry, lane);
+    near.behind = entryBehind(entry, lane);
+    near.euBehind = entryBehind(entry, lane + LaneTotal);
+    near.leftAhead = lane < LaneTotal - 1 ? entryAhead(entry, lane + 1) : -1;
+    near.leftBehind = lane < LaneTotal - 1 ? entryBehind(entry, lane + 1) : -1;
+    near.rightAhead = lane > 0 ? entryAhead(entry, lane - 1) : -1;
+    near.rightBehind = lane > 0 ? entryBehind(entry, lane - 1) : -1;
     computeGapsOf<CarsByEntry>(car, near, out);
 }

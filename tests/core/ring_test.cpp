@@ -373,12 +373,12 @@ void placeMixedRing(int cars) {
     world.carTotal = placeAllCars(nullptr);
 }
 
-// On a small ring most cars lie within a window's reach of the seam, where
-// the search goes to the bitsets: ring sizes round twice the window's length
-// (no car, one car, two cars with the whole window inside the ring) and up to
-// a few hundred.
+// On a small ring most cars lie near the seam, where the word beside a car
+// reaches past either end of the ring and the search goes round it in the
+// bitsets: ring sizes round the word's reach of 57 to 64 entries, round twice
+// that, and up to a few hundred.
 TEST(Neighbours, IndexedSearchMatchesWalkOnRingsOfEverySize) {
-    for (int cars : {16, 32, 33, 34, 60, 120, 300}) {
+    for (int cars : {16, 32, 33, 34, 56, 57, 58, 60, 64, 65, 120, 128, 129, 300}) {
         SCOPED_TRACE(cars);
         placeMixedRing(cars);
         ASSERT_EQ(world.carTotal, cars);
