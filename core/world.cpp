@@ -102,10 +102,13 @@ static double perStep(double value) {
 // reciprocals of 3600 and 5280 instead of dividing: the double may then differ
 // in its last bit, but the float it rounds to never does. That was checked
 // for every float bit pattern; tests/core/world_test.cpp checks a spread of
-// them against the division on every build.
+// them against the division on every build. The speed conversion takes
+// 1/3600 and 1/16 as one factor: a double times 1/16 is exact, so the double
+// is the two products' to the bit (also checked for every float), and the
+// step's longest chain is one multiplication shorter.
 float mphToFeetPerStep(float mph) {
     if (world.stepsPerSecond == 16)
-        return float(double(mph) * (1.0 / 3600.0) * (1.0 / 16) * 5280.0);
+        return float(double(mph) * (1.0 / 3600.0 / 16) * 5280.0);
     return float(perStep(double(mph) / 3600.0) * 5280.0);
 }
 
