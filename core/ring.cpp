@@ -66,6 +66,13 @@ int insertCar(int car) {
 
 namespace {
 
+// Position of the car at a ring entry: from the lane index while it is valid,
+// a few lines from those the step read already, else from the car.
+float positionAtEntry(int entry) {
+    return world.laneIndex.valid ? world.laneIndex.position[entry]
+                                 : world.cars[world.order.slots[entry]].position;
+}
+
 // The exchanges of reorderCar. Expect tells which way the caller guesses
 // the first test goes; each guess is its own copy of the loop, whose
 // branches the processor then predicts apart.
@@ -79,16 +86,12 @@ int reorderExpecting(int car) {
     if (n <= 2)
         return s;
     float p = world.cars[car].position;
-    // The lane index keeps every other entry's position (the car's own is
-    // not read), a few lines from those the step read already.
-    const bool indexed = world.laneIndex.valid;
-    auto positionAt = [&](int entry) {
-        return indexed ? world.laneIndex.position[entry] : world.cars[order.slots[entry]].position;
-    };
-    float a = positionAt(s == 0 ? n - 1 : s - 1);
+    // The car's own entry is never read: the index may not hold its new
+    // position yet.
+    float a = positionAtEntry(s == 0 ? n - 1 : s - 1);
     for (int exchanges = 0; exchanges < n - 1; exchanges++) {
         int next = s + 1 == n ? 0 : s + 1;
-        float b = positionAt(next);
+        float b = positionAtEntry(next);
         bool inOrder = (a <= p && p <= b) || (a > b && (a <= p || p <= b));
         if (__builtin_expect(inOrder, !Expect))
             break;
@@ -110,9 +113,7 @@ bool likelyToPassNext(int car, float feetPerStepPerMph) {
     if (n <= 2 || unsigned(c.slot) >= unsigned(n))
         return false;
     int next = c.slot + 1 == n ? 0 : c.slot + 1;
-    float ahead = world.laneIndex.valid ? world.laneIndex.position[next]
-                                        : world.cars[order.slots[next]].position;
-    return c.position + c.speed * feetPerStepPerMph > ahead;
+    return c.position + c.speed * feetPerStepPerMph > positionAtEntry(next);
 }
 
 int reorderCarGuessing(int car, bool passes) {
