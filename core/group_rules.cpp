@@ -93,20 +93,24 @@ struct RulesCache {
 };
 RulesCache cache;
 
-// What rulesOf reads of a group: every field before the statistics, which
-// the step itself changes; compared word by word, without a call, as a road
-// of few cars checks every group for every few car-steps.
-constexpr std::size_t RuleInputBytes = offsetof(Group, speedSamples);
-constexpr int RuleInputWords = RuleInputBytes / sizeof(uint32_t);
-static_assert(RuleInputBytes % sizeof(uint32_t) == 0, "the fields are words");
+// What rulesOf reads of a group: the fields from desiredSpeed to behindZone,
+// compared as seven words without a call, as a road of few cars checks every
+// group for every few car-steps.
+constexpr std::size_t RuleInputFirst = offsetof(Group, desiredSpeed);
+constexpr std::size_t RuleInputEnd = offsetof(Group, behindZone) + sizeof(float);
+constexpr int RuleInputWords = (RuleInputEnd - RuleInputFirst) / sizeof(uint64_t);
+static_assert((RuleInputEnd - RuleInputFirst) % sizeof(uint64_t) == 0, "whole words");
 
 bool sameRuleInput(const Group& a, const Group& b) {
-    uint32_t wa[RuleInputWords], wb[RuleInputWords];
-    std::memcpy(wa, &a, RuleInputBytes);
-    std::memcpy(wb, &b, RuleInputBytes);
-    uint32_t differ = 0;
-    for (int w = 0; w < RuleInputWords; w++)
-        differ |= wa[w] ^ wb[w];
+    const unsigned char* pa = reinterpret_cast<const unsigned char*>(&a) + RuleInputFirst;
+    const unsigned char* pb = reinterpret_cast<const unsigned char*>(&b) + RuleInputFirst;
+    uint64_t differ = 0;
+    for (int w = 0; w < RuleInputWords; w++) {
+        uint64_t x, y;
+        std::memcpy(&x, pa + w * sizeof x, sizeof x);
+        std::memcpy(&y, pb + w * sizeof y, sizeof y);
+        differ |= x ^ y;
+    }
     return differ == 0;
 }
 

@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <random>
 
@@ -229,6 +230,44 @@ TEST(GroupRules, LeftOnlyUnderAPreferredLaneAndAMovingPolicy) {
     g.leftPolicy = FDist;
     g.hasPreferredLane = 0;
     EXPECT_LT(rulesOf(g).leftBelow, -1000000);
+}
+
+bool sameRules(const GroupRules& a, const GroupRules& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// The step takes its group values from the kept rules, which are made again
+// only where a group changed; a field that rulesOf reads but the check skips
+// would leave an edited group driving by its old values.
+TEST(RulesOfEveryGroup, FollowsAnEditOfAnyWordOfAGroup) {
+    freshWorld();
+    loadDefaultGroups();
+    rulesOfEveryGroup();
+    const int k = 7;
+    for (int w = 0; w < int(sizeof(Group) / 4); w++) {
+        uint32_t word;
+        unsigned char* at = reinterpret_cast<unsigned char*>(&world.groups[k]) + 4 * w;
+        std::memcpy(&word, at, 4);
+        word ^= 0x00400001u;  // a float's mantissa, an int's value
+        std::memcpy(at, &word, 4);
+        const GroupRules* rules = rulesOfEveryGroup();
+        EXPECT_TRUE(sameRules(rules[k], rulesOf(world.groups[k]))) << "word " << w;
+        EXPECT_TRUE(sameRules(rules[k + 1], rulesOf(world.groups[k + 1]))) << "word " << w;
+    }
+}
+
+TEST(RulesOfEveryGroup, FollowsARestoredWorldAndANewStepRate) {
+    freshWorld();
+    loadDefaultGroups();
+    const SimWorld before = world;
+    world.groups[3].desiredSpeed = 12;
+    world.groups[3].leftPolicy = Crazily;
+    EXPECT_EQ(rulesOfEveryGroup()[3].desiredSpeed, 12);
+    world = before;  // as a rewind restores it
+    EXPECT_TRUE(sameRules(rulesOfEveryGroup()[3], rulesOf(world.groups[3])));
+    world.stepsPerSecond = 8;
+    const GroupRules slow = rulesOfEveryGroup()[3];
+    world.stepsPerSecond = 16;
+    EXPECT_TRUE(sameRules(rulesOfEveryGroup()[3], rulesOf(world.groups[3])));
+    EXPECT_NE(slow.accelerationPerStep, rulesOfEveryGroup()[3].accelerationPerStep);
 }
 
 // The index keeps each entry's position and speed beside its lane bits; the
