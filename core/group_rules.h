@@ -80,5 +80,4 @@ inline float quotientToFloat(double x, double divisor, double reciprocal) {
 }
 
 // The step's parts that take the rules of the car's group as made for it.
-void stepCarBy(const GroupRules& rules, int car);
 void decideLaneChangeBy(const GroupRules& rules, int car, const GapView& view, float wanted);

@@ -13,8 +13,20 @@ namespace {
 constexpr float RestartThreshold = 10;  // mph: below it the start delay re-arms
 constexpr float ZoneSpeed = 5;          // mph inside an active construction zone
 
-bool insideZone(float position) {
-    if (!world.edition->hasConstructionZone || !world.run.constructionZone)
+// What every car of a step shares and no car's step changes: read once for
+// the step rather than once for each car.
+struct StepFlags {
+    bool zone;      // the construction zone holds cars at ZoneSpeed
+    bool drawing;   // each car is drawn as it moves
+};
+
+StepFlags flagsOfThisStep() {
+    return {world.edition->hasConstructionZone && world.run.constructionZone,
+            bool(world.edition->drawsCarsAsTheyMove)};
+}
+
+bool insideZone(const StepFlags& flags, float position) {
+    if (!flags.zone)
         return false;
     float start = float(7.25 * double(world.rowLength));
     float end = float(7.75 * double(world.rowLength));
@@ -68,12 +80,14 @@ float freeGap(const GapView& view) {
     return distance - world.carLength;
 }
 
+namespace {
+
 // One car under its group's rules: the rules stand for world.groups[c.group],
 // whose statistics the step still adds to.
-void stepCarBy(const GroupRules& r, int car) {
+void stepCarBy(const GroupRules& r, const StepFlags& flags, int car) {
     Car& c = world.cars[car];
     Group& g = world.groups[c.group];
-    const bool drawing = world.edition->drawsCarsAsTheyMove;
+    const bool drawing = flags.drawing;
     const int colour = g.colour;
 
     const bool passes = likelyToPassNext(car, r.feetPerStepPerMph);
@@ -101,7 +115,7 @@ void stepCarBy(const GroupRules& r, int car) {
     c.delay = choose(held & (heldSpeed < RestartThreshold), r.startDelay, delay);
     if (speed > r.desiredSpeed)
         speed = r.desiredSpeed;
-    if (insideZone(c.position))
+    if (insideZone(flags, c.position))
         speed = ZoneSpeed;
     c.speed = usableSpeed(speed);
 
@@ -126,7 +140,11 @@ void stepCarBy(const GroupRules& r, int car) {
         DrawCar(world.drawContext, car, colour);
 }
 
-void stepCar(int car) { stepCarBy(rulesOf(world.groups[world.cars[car].group]), car); }
+}  // namespace
+
+void stepCar(int car) {
+    stepCarBy(rulesOf(world.groups[world.cars[car].group]), flagsOfThisStep(), car);
+}
 
 // The rules are made once for the step; the count is read again after every
 // car. The whole of a car's step is made one with this loop in every program
@@ -134,7 +152,8 @@ void stepCar(int car) { stepCarBy(rulesOf(world.groups[world.cars[car].group]), 
 // in the benchmarks, which then timed a slower step than the program runs.
 [[gnu::flatten]] void stepWorld() {
     const GroupRules* rules = rulesOfEveryGroup();
+    const StepFlags flags = flagsOfThisStep();
     for (int i = 0; i < world.carTotal; i++)
-        stepCarBy(rules[world.cars[i].group], i);
+        stepCarBy(rules[world.cars[i].group], flags, i);
     world.run.stepCount++;
 }

@@ -193,6 +193,27 @@ TEST(MotionStep, ZoneOverridesSlowGroupsAndTheDelay) {
     EXPECT_EQ(world.cars[1].speed, 5.0f);
 }
 
+// The whole step reads the zone switch once, before its first car: a
+// switch made between steps must hold from the next one on, for every car.
+TEST(MotionStep, ZoneSwitchedBetweenWorldStepsHoldsFromTheNext) {
+    freshWorld();
+    calmGroup(0, 60, 10);
+    putCars({{9600, 0, 0, 30}, {9650, 1, 0, 30}, {2000, 2, 0, 30}});
+    world.run.constructionZone = 1;
+    stepWorld();
+    EXPECT_EQ(world.cars[0].speed, 5.0f);
+    EXPECT_EQ(world.cars[1].speed, 5.0f);
+    EXPECT_EQ(world.cars[2].speed, plus(30, Gain10));
+    world.run.constructionZone = 0;
+    stepWorld();
+    EXPECT_EQ(world.cars[0].speed, plus(5, Gain10));
+    EXPECT_EQ(world.cars[1].speed, plus(5, Gain10));
+    world.run.constructionZone = 1;
+    stepWorld();
+    EXPECT_EQ(world.cars[0].speed, 5.0f);
+    EXPECT_EQ(world.cars[1].speed, 5.0f);
+}
+
 TEST(MotionStep, EarlierEditionHasNoConstructionZone) {
     EarlierEdition earlier;
     calmGroup(0, 60, 10);
