@@ -280,9 +280,11 @@ view_shot() {      # window
     h=$(identify -format %h "$WORK/view.png" 2>/dev/null || echo 200)
     convert "$WORK/view.png" -crop "$((w - 100))x$((h - 90))+0+50" +repage "$WORK/plot.png" 2>/dev/null
 }
-scale_pixels() {   # window -> dots of the speed scale: no blue, full red or green
+# A dot of the speed scale: no blue, full red or green.
+SCALE_DOT='(b == 0 && (r == 1 || g == 1)) ? 1 : 0'
+scale_pixels() {   # window -> dots of the speed scale
     view_shot "$1"
-    convert "$WORK/plot.png" -fx '(b == 0 && (r == 1 || g == 1)) ? 1 : 0' \
+    convert "$WORK/plot.png" -fx "$SCALE_DOT" \
         -format '%[fx:int(mean*w*h+0.5)]' info: 2>/dev/null
 }
 colour_pixels() {  # window, colour -> pixels of exactly that colour
@@ -295,7 +297,7 @@ focus_view() { xdotool windowraise "$1"; sleep 0.3; xdotool mousemove --window "
 # above the plot, for comparing one lane's picture with another's.
 lane_picture() {   # name -> $WORK/NAME.mask.png, $WORK/NAME.label.png
     view_shot "$SPACETIME"
-    convert "$WORK/plot.png" -fx '(b == 0 && (r == 1 || g == 1)) ? 1 : 0' "$WORK/$1.mask.png" 2>/dev/null
+    convert "$WORK/plot.png" -fx "$SCALE_DOT" "$WORK/$1.mask.png" 2>/dev/null
     convert "$WORK/view.png" -crop 200x16+50+42 +repage "$WORK/$1.label.png" 2>/dev/null
 }
 same_image() {     # a, b: not one pixel differs
