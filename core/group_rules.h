@@ -81,3 +81,6 @@ inline float quotientToFloat(double x, double divisor, double reciprocal) {
 
 // The step's parts that take the rules of the car's group as made for it.
 void decideLaneChangeBy(const GroupRules& rules, int car, const GapView& view, float wanted);
+// The same decision on a view from computeStepGapsIndexed, made before the
+// car moves: the tailgater test searches the lane index for its car behind.
+void decideStepLaneChange(const GroupRules& rules, int car, const GapView& view, float wanted);

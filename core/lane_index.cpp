@@ -251,9 +251,11 @@ Neighbours& findNeighboursIndexed(int car) {
     return nb;
 }
 
-// The step needs seven of the twelve neighbours: its own lane's three and
-// those ahead and behind in the lanes on either side.
-void computeGapsIndexed(int car, GapView& out) {
+namespace {
+
+// The gaps from the lane index; the own lane's cars behind only when asked.
+template <bool WithOwnBehind>
+void gapsFromIndex(int car, GapView& out) {
     LaneIndex& index = world.laneIndex;
     if (!index.valid)
         rebuildLaneIndex();
@@ -265,11 +267,31 @@ void computeGapsIndexed(int car, GapView& out) {
     const int entry = world.cars[car].slot;
     NearCars near;  // ring entries
     near.ahead = entryAhead(entry, lane);
-    near.behind = entryBehind(entry, lane);
-    near.euBehind = entryBehind(entry, lane + LaneTotal);
+    near.behind = WithOwnBehind ? entryBehind(entry, lane) : -1;
+    near.euBehind = WithOwnBehind ? entryBehind(entry, lane + LaneTotal) : -1;
     near.leftAhead = lane < LaneTotal - 1 ? entryAhead(entry, lane + 1) : -1;
     near.leftBehind = lane < LaneTotal - 1 ? entryBehind(entry, lane + 1) : -1;
     near.rightAhead = lane > 0 ? entryAhead(entry, lane - 1) : -1;
     near.rightBehind = lane > 0 ? entryBehind(entry, lane - 1) : -1;
     computeGapsOf<CarsByEntry>(car, near, out);
+}
+
+}  // namespace
+
+// Seven of the twelve neighbours: the own lane's three and those ahead and
+// behind in the lanes on either side.
+void computeGapsIndexed(int car, GapView& out) { gapsFromIndex<true>(car, out); }
+
+void computeStepGapsIndexed(int car, GapView& out) { gapsFromIndex<false>(car, out); }
+
+float tailgaterDistance(int car) {
+    LaneIndex& index = world.laneIndex;
+    if (!index.valid)
+        rebuildLaneIndex();
+    const Car& c = world.cars[car];
+    if (unsigned(c.lane) >= LaneTotal)
+        return NoCarDistance;  // as the full view has it: no lane, no car behind in it
+    float distance = NoCarDistance, speed;
+    fillBehind<CarsByEntry>(entryBehind(c.slot, c.lane + LaneTotal), c.position, distance, speed);
+    return distance;
 }

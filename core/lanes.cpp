@@ -16,7 +16,19 @@ bool clearAheadTest(float aheadDistance) {
     return gapOf(aheadDistance) >= float(ClearAhead - world.carLength);
 }
 
-bool tailgaterTest(const GapView& v, float wanted) { return gapOf(v.euBehindDistance) <= wanted; }
+// Where the tailgater test finds the distance to the own lane's car behind.
+struct TailgaterInView {
+    const GapView& view;
+    float distance() const { return view.euBehindDistance; }
+};
+// The step leaves it out of the view: few cars get as far as this test.
+struct TailgaterSearched {
+    int car;
+    float distance() const { return tailgaterDistance(car); }
+};
+
+template <class Tailgater>
+bool tailgaterTest(const Tailgater& behind, float wanted) { return gapOf(behind.distance()) <= wanted; }
 
 // Room to move into a lane: neither gap shorter than its limit, nor within
 // its zone of a car closing in.
@@ -37,14 +49,16 @@ bool gapTest(float aheadDistance, float aheadSpeed, float aheadLimit, float ahea
 }
 
 // Whether a side's policy moves the car there, its tests taken in turn.
-bool passes(unsigned tests, bool gap, const GapView& v, float wanted, float targetAheadDistance) {
+template <class Tailgater>
+bool passes(unsigned tests, bool gap, const GapView& v, const Tailgater& behind, float wanted,
+            float targetAheadDistance) {
     if (!(tests & MovesAfterGapTest))
         return false;
     if ((tests & NeedsClearAhead) && !clearAheadTest(targetAheadDistance))
         return false;
     if ((tests & NeedsHoldUp) && !holdUpTest(v, wanted))
         return false;
-    if ((tests & NeedsTailgater) && !tailgaterTest(v, wanted))
+    if ((tests & NeedsTailgater) && !tailgaterTest(behind, wanted))
         return false;
     return gap;
 }
@@ -60,15 +74,15 @@ int crazyDirection(const Car& c, const GapView& v) {
                : 1;
 }
 
-}  // namespace
-
 // Cars of every policy drive side by side, so a branch on the policy, or on
 // each test in turn, is a toss-up from car to car. Almost every car is ruled
 // out at once, without a branch: neither side's policy moves it there, or
 // that side's gaps are below their limits, which every gap test asks; the
 // tests in full are made only for the few cars left. A car moves left only
 // towards its preferred lane, and looks right only when it does not move left.
-void decideLaneChangeBy(const GroupRules& r, int car, const GapView& v, float wanted) {
+template <class Tailgater>
+void decideLaneChangeOf(const GroupRules& r, int car, const GapView& v, const Tailgater& behind,
+                        float wanted) {
     Car& c = world.cars[car];
     if (c.change != 0)
         return;
@@ -96,7 +110,7 @@ void decideLaneChangeBy(const GroupRules& r, int car, const GapView& v, float wa
                gapTest(v.leftAheadDistance, v.leftAheadSpeed, r.leftAhead, r.leftAheadZone,
                        v.leftBehindDistance, v.leftBehindSpeed, r.leftBehind, r.leftBehindZone,
                        speed),
-               v, wanted, v.leftAheadDistance)) {
+               v, behind, wanted, v.leftAheadDistance)) {
         c.change = c.lastChange = 2;
         return;
     }
@@ -105,8 +119,18 @@ void decideLaneChangeBy(const GroupRules& r, int car, const GapView& v, float wa
                gapTest(v.rightAheadDistance, v.rightAheadSpeed, r.rightAhead, r.rightAheadZone,
                        v.rightBehindDistance, v.rightBehindSpeed, r.rightBehind,
                        r.rightBehindZone, speed),
-               v, wanted, v.rightAheadDistance))
+               v, behind, wanted, v.rightAheadDistance))
         c.change = c.lastChange = 1;
+}
+
+}  // namespace
+
+void decideLaneChangeBy(const GroupRules& r, int car, const GapView& v, float wanted) {
+    decideLaneChangeOf(r, car, v, TailgaterInView{v}, wanted);
+}
+
+void decideStepLaneChange(const GroupRules& r, int car, const GapView& v, float wanted) {
+    decideLaneChangeOf(r, car, v, TailgaterSearched{car}, wanted);
 }
 
 void decideLaneChange(int car, const GapView& view, float wanted) {

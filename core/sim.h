@@ -20,6 +20,15 @@ Neighbours& findNeighboursIndexed(int car);
 // Same as computeGaps(findNeighboursIndexed(car), out), searching only the
 // lanes the gaps use; world.neighbours is left as it was.
 void computeGapsIndexed(int car, GapView& out);
+// The same view less the own lane's cars behind, whose four fields are left
+// meaningless: no part of a step reads the behind ones, and only the few
+// cars whose lane change reaches the tailgater test the euBehind distance,
+// which tailgaterDistance gives them. On a road of thin lanes each of those
+// searches goes round the ring.
+void computeStepGapsIndexed(int car, GapView& out);
+// The view's euBehindDistance, searched on its own; the car must not have
+// moved since the lane index last saw it.
+float tailgaterDistance(int car);
 void rebuildLaneIndex();
 void invalidateLaneIndex();             // after editing cars or the ring by hand
 void refreshLaneIndex(int car);         // after the car's lane or change moved on

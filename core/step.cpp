@@ -92,7 +92,7 @@ void stepCarBy(const GroupRules& r, const StepFlags& flags, int car) {
 
     const bool passes = likelyToPassNext(car, r.feetPerStepPerMph);
     GapView view;
-    computeGapsIndexed(car, view);
+    computeStepGapsIndexed(car, view);
     float wanted = desiredGapBy(r, c.speed);
     float free = freeGap(view);
 
@@ -122,6 +122,10 @@ void stepCarBy(const GroupRules& r, const StepFlags& flags, int car) {
     if (drawing)
         DrawCar(world.drawContext, car, 0xFFFFFF);
 
+    // Decided before the move, which it does not read, so that the few cars
+    // that reach the tailgater test find their car behind as it stood.
+    decideStepLaneChange(r, car, view, wanted);
+
     float advance = mphToFeetPerStep(c.speed);
     if (free < advance)
         advance = free;
@@ -132,7 +136,6 @@ void stepCarBy(const GroupRules& r, const StepFlags& flags, int car) {
 
     reorderCarGuessing(car, passes);
 
-    decideLaneChangeBy(r, car, view, wanted);
     moveSideways(car);
     refreshLaneIndex(car);
 
