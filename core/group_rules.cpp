@@ -69,6 +69,16 @@ GroupRules rulesOf(const Group& g) {
     r.leftBelow = looksLeft ? g.preferredLane : INT_MIN;
     r.leftTests = leftTestsOf(g.leftPolicy);
     r.rightTests = rightTestsOf(g.rightPolicy);
+    // A crazy move to the left weighs the right side's gaps as well.
+    const bool stillReadsRight = (r.rightTests | (r.leftTests & MovesCrazily)) != 0;
+    for (int change = 0; change < 4; change++) {
+        for (int lane = 0; lane < LaneTotal; lane++) {
+            bool left = change == 2 || (change == 0 && r.leftTests != 0 && lane < r.leftBelow);
+            bool right = change == 1 || (change == 0 && stillReadsRight);
+            r.sidesRead[change][lane] =
+                uint8_t(unsigned(left && lane < LaneTotal - 1) | unsigned(right && lane > 0) << 1);
+        }
+    }
     r.leftAhead = g.leftAhead;
     r.leftBehind = g.leftBehind;
     r.rightAhead = g.rightAhead;

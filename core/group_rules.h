@@ -29,6 +29,11 @@ struct GroupRules {
     int    startDelay;          // steps
 
     int    leftBelow;           // a car looks left while its lane is below this
+    // Which sides' gaps the step reads, by [change & 3][lane]: bit 0 the
+    // left, bit 1 the right; only sides that exist. A car not changing lanes
+    // reads those its policies may move it to; one changing lanes, the side
+    // it moves to, for the nearer car ahead of both lanes.
+    uint8_t sidesRead[4][LaneTotal];
     unsigned leftTests;         // PolicyTest bits of the left policy
     unsigned rightTests;        // PolicyTest bits of the right policy
     float  leftAhead, leftBehind;       // ft gap limits

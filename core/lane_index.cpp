@@ -253,9 +253,11 @@ Neighbours& findNeighboursIndexed(int car) {
 
 namespace {
 
-// The gaps from the lane index; the own lane's cars behind only when asked.
+// The gaps from the lane index; the own lane's cars behind only when asked,
+// and the sides' cars for the sides in `sides` (bit 0 the left, bit 1 the
+// right), which must exist for the car's lane if it has one.
 template <bool WithOwnBehind>
-void gapsFromIndex(int car, GapView& out) {
+void gapsFromIndex(int car, GapView& out, unsigned sides) {
     LaneIndex& index = world.laneIndex;
     if (!index.valid)
         rebuildLaneIndex();
@@ -269,10 +271,10 @@ void gapsFromIndex(int car, GapView& out) {
     near.ahead = entryAhead(entry, lane);
     near.behind = WithOwnBehind ? entryBehind(entry, lane) : -1;
     near.euBehind = WithOwnBehind ? entryBehind(entry, lane + LaneTotal) : -1;
-    near.leftAhead = lane < LaneTotal - 1 ? entryAhead(entry, lane + 1) : -1;
-    near.leftBehind = lane < LaneTotal - 1 ? entryBehind(entry, lane + 1) : -1;
-    near.rightAhead = lane > 0 ? entryAhead(entry, lane - 1) : -1;
-    near.rightBehind = lane > 0 ? entryBehind(entry, lane - 1) : -1;
+    near.leftAhead = sides & 1 ? entryAhead(entry, lane + 1) : -1;
+    near.leftBehind = sides & 1 ? entryBehind(entry, lane + 1) : -1;
+    near.rightAhead = sides & 2 ? entryAhead(entry, lane - 1) : -1;
+    near.rightBehind = sides & 2 ? entryBehind(entry, lane - 1) : -1;
     computeGapsOf<CarsByEntry>(car, near, out);
 }
 
@@ -280,9 +282,14 @@ void gapsFromIndex(int car, GapView& out) {
 
 // Seven of the twelve neighbours: the own lane's three and those ahead and
 // behind in the lanes on either side.
-void computeGapsIndexed(int car, GapView& out) { gapsFromIndex<true>(car, out); }
+void computeGapsIndexed(int car, GapView& out) {
+    const int lane = world.cars[car].lane;
+    gapsFromIndex<true>(car, out, unsigned(lane < LaneTotal - 1) | unsigned(lane > 0) << 1);
+}
 
-void computeStepGapsIndexed(int car, GapView& out) { gapsFromIndex<false>(car, out); }
+void computeStepGapsIndexed(int car, GapView& out, unsigned sides) {
+    gapsFromIndex<false>(car, out, sides);
+}
 
 float tailgaterDistance(int car) {
     LaneIndex& index = world.laneIndex;

@@ -20,12 +20,14 @@ Neighbours& findNeighboursIndexed(int car);
 // Same as computeGaps(findNeighboursIndexed(car), out), searching only the
 // lanes the gaps use; world.neighbours is left as it was.
 void computeGapsIndexed(int car, GapView& out);
-// The same view less the own lane's cars behind, whose four fields are left
-// meaningless: no part of a step reads the behind ones, and only the few
-// cars whose lane change reaches the tailgater test the euBehind distance,
-// which tailgaterDistance gives them. On a road of thin lanes each of those
-// searches goes round the ring.
-void computeStepGapsIndexed(int car, GapView& out);
+// The view as the step reads it: the own lane's cars behind are left out,
+// their four fields meaningless, since no part of a step reads the behind
+// ones and only the few cars whose lane change reaches the tailgater test the
+// euBehind distance, which tailgaterDistance gives them. Of the sides, only
+// those in `sides` are searched (bit 0 the left, bit 1 the right; each must
+// exist for the car's lane), the others filled as if no car were there. On a
+// road of thin lanes each search left out would have gone round the ring.
+void computeStepGapsIndexed(int car, GapView& out, unsigned sides);
 // The view's euBehindDistance, searched on its own; the car must not have
 // moved since the lane index last saw it.
 float tailgaterDistance(int car);

@@ -92,7 +92,9 @@ void stepCarBy(const GroupRules& r, const StepFlags& flags, int car) {
 
     const bool passes = likelyToPassNext(car, r.feetPerStepPerMph);
     GapView view;
-    computeStepGapsIndexed(car, view);
+    // Any change or lane beyond the usual reads some sides or none, both
+    // harmless: such a car decides nothing, and the search takes no side of it.
+    computeStepGapsIndexed(car, view, r.sidesRead[c.change & 3][c.lane & 3]);
     float wanted = desiredGapBy(r, c.speed);
     float free = freeGap(view);
 

@@ -179,12 +179,14 @@ int referenceDecision(const Car& c, const Group& g, const GapView& v, float want
     }
 }
 
-TEST(QuickLaneDecision, AgreesWithThePolicyTestsTakenInTurn) {
-    std::mt19937 random(42);
-    std::uniform_real_distribution<float> distance(0, 400), speed(0, 90), limit(-10, 60);
-    std::uniform_int_distribution<int> policy(9, 16), lane(-1, 4), preferred(-1, 5);
-    int changes = 0;
-    for (int k = 0; k < 200000; k++) {
+// A lone car of group 0 with random policies, limits, lane and speed, and a
+// random view round it; the desired gap is returned.
+struct RandomCases {
+    std::mt19937 random{42};
+    std::uniform_real_distribution<float> distance{0, 400}, speed{0, 90}, limit{-10, 60};
+    std::uniform_int_distribution<int> policy{9, 16}, lane{-1, 4}, preferred{-1, 5};
+
+    float make(int k, GapView& v) {
         freshWorld();
         Group& g = world.groups[0];
         g.leftPolicy = policy(random);
@@ -202,14 +204,25 @@ TEST(QuickLaneDecision, AgreesWithThePolicyTestsTakenInTurn) {
         c.lane = lane(random);
         c.speed = speed(random);
         world.carTotal = 1;
-        GapView v = emptyView(0);
+        v = emptyView(0);
         for (float* d : {&v.aheadDistance, &v.euBehindDistance, &v.leftAheadDistance,
                          &v.leftBehindDistance, &v.rightAheadDistance, &v.rightBehindDistance})
             *d = k % 11 == 0 ? NoCarDistance : distance(random);
         for (float* s : {&v.leftAheadSpeed, &v.leftBehindSpeed, &v.rightAheadSpeed,
                          &v.rightBehindSpeed})
             *s = speed(random);
-        float wanted = distance(random) / 4;
+        return distance(random) / 4;
+    }
+};
+
+TEST(QuickLaneDecision, AgreesWithThePolicyTestsTakenInTurn) {
+    RandomCases cases;
+    int changes = 0;
+    for (int k = 0; k < 200000; k++) {
+        GapView v;
+        float wanted = cases.make(k, v);
+        const Group& g = world.groups[0];
+        Car& c = world.cars[0];
         int want = referenceDecision(c, g, v, wanted);
         decideLaneChange(0, v, wanted);
         ASSERT_EQ(c.change, want) << "case " << k << " policies " << g.leftPolicy << "/"
@@ -217,6 +230,59 @@ TEST(QuickLaneDecision, AgreesWithThePolicyTestsTakenInTurn) {
         changes += want != 0;
     }
     EXPECT_GT(changes, 10000) << "the cases must reach every kind of change";
+}
+
+// The step searches only the sides whose gaps its rules say it reads: cars
+// anywhere on the other sides must not change a decision. A side left out
+// that a policy reads (the right side of a crazy move to the left, say)
+// fails here.
+TEST(QuickLaneDecision, SidesTheStepDoesNotSearchDoNotMatter) {
+    RandomCases cases;
+    int skipped = 0, changes = 0;
+    for (int k = 0; k < 200000; k++) {
+        GapView v;
+        float wanted = cases.make(k, v);
+        Car& c = world.cars[0];
+        if (unsigned(c.lane) >= LaneTotal)
+            continue;  // the step's search gives such a car every side
+        const unsigned sides = rulesOf(world.groups[0]).sidesRead[0][c.lane];
+        ASSERT_EQ(sides & ~3u, 0u);
+        ASSERT_FALSE(c.lane == 3 && (sides & 1)) << "a left side beyond the road";
+        ASSERT_FALSE(c.lane == 0 && (sides & 2)) << "a right side beyond the road";
+        decideLaneChange(0, v, wanted);
+        const int want = c.change;
+        GapView other = v;
+        if (!(sides & 1))
+            for (float* f : {&other.leftAheadDistance, &other.leftBehindDistance,
+                             &other.leftAheadSpeed, &other.leftBehindSpeed})
+                *f = cases.distance(cases.random) - 10;
+        if (!(sides & 2))
+            for (float* f : {&other.rightAheadDistance, &other.rightBehindDistance,
+                             &other.rightAheadSpeed, &other.rightBehindSpeed})
+                *f = cases.distance(cases.random) - 10;
+        c.change = 0;
+        decideLaneChange(0, other, wanted);
+        ASSERT_EQ(c.change, want) << "case " << k << " policies " << world.groups[0].leftPolicy
+                                  << "/" << world.groups[0].rightPolicy << " lane " << c.lane;
+        skipped += sides != unsigned(c.lane < 3) + 2 * unsigned(c.lane > 0);
+        changes += want != 0;
+    }
+    EXPECT_GT(skipped, 30000) << "the cases must leave sides out";
+    EXPECT_GT(changes, 10000);
+}
+
+// A car changing lanes keeps its distance to the nearer car ahead of both
+// lanes, so it must search the lane it moves to, whatever its policies.
+TEST(QuickLaneDecision, ACarChangingLanesSearchesTheLaneItMovesTo) {
+    for (int policy = 9; policy <= 16; policy++) {
+        Group g{};
+        g.leftPolicy = g.rightPolicy = policy;
+        const GroupRules r = rulesOf(g);
+        for (int lane = 0; lane < LaneTotal; lane++) {
+            EXPECT_EQ(r.sidesRead[2][lane] & 1, unsigned(lane < 3)) << policy << " lane " << lane;
+            EXPECT_EQ(r.sidesRead[1][lane] & 2, unsigned(lane > 0) << 1) << policy << " lane " << lane;
+        }
+    }
 }
 
 TEST(GroupRules, LeftOnlyUnderAPreferredLaneAndAMovingPolicy) {

@@ -1,4 +1,5 @@
 // The car order ring, the neighbour walks and the gap view.
+#include "core/group_rules.h"
 #include "world_fixture.h"
 
 using namespace coretest;
@@ -302,14 +303,31 @@ void compareSearchesWhileRunning(int steps) {
                 ADD_FAILURE() << "step " << s << " car " << c << ": gaps differ";
                 return;
             }
-            // The step's view leaves out only the own lane's cars behind,
-            // and its tailgater search finds the walk's.
-            computeStepGapsIndexed(c, stepGaps);
+            // The step's view leaves out the own lane's cars behind and the
+            // sides its rules do not read, as if no car were there; what it
+            // keeps is the walk's, the distance ahead of a car changing
+            // lanes among it, and its tailgater search finds the walk's.
+            const Car& car = world.cars[c];
+            const unsigned sides =
+                unsigned(car.lane) < LaneTotal
+                    ? rulesOf(world.groups[car.group]).sidesRead[car.change & 3][car.lane]
+                    : 3;
+            computeStepGapsIndexed(c, stepGaps, sides);
             GapView expected = plainGaps;
             expected.behindDistance = stepGaps.behindDistance;
             expected.behindSpeed = stepGaps.behindSpeed;
             expected.euBehindDistance = stepGaps.euBehindDistance;
             expected.euBehindSpeed = stepGaps.euBehindSpeed;
+            if (!(sides & 1)) {
+                expected.leftAheadDistance = expected.leftBehindDistance = NoCarDistance;
+                expected.leftAheadSpeed = NoCarAheadSpeed;
+                expected.leftBehindSpeed = NoCarBehindSpeed;
+            }
+            if (!(sides & 2)) {
+                expected.rightAheadDistance = expected.rightBehindDistance = NoCarDistance;
+                expected.rightAheadSpeed = NoCarAheadSpeed;
+                expected.rightBehindSpeed = NoCarBehindSpeed;
+            }
             float tailgater = tailgaterDistance(c);
             if (std::memcmp(&expected, &stepGaps, sizeof expected) != 0 ||
                 std::memcmp(&tailgater, &plainGaps.euBehindDistance, sizeof tailgater) != 0) {
