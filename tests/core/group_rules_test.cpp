@@ -307,16 +307,20 @@ TEST(RulesOfEveryGroup, FollowsAnEditOfAnyWordOfAGroup) {
     freshWorld();
     loadDefaultGroups();
     rulesOfEveryGroup();
-    const int k = 7;
-    for (int w = 0; w < int(sizeof(Group) / 4); w++) {
-        uint32_t word;
-        unsigned char* at = reinterpret_cast<unsigned char*>(&world.groups[k]) + 4 * w;
-        std::memcpy(&word, at, 4);
-        word ^= 0x00400001u;  // a float's mantissa, an int's value
-        std::memcpy(at, &word, 4);
-        const GroupRules* rules = rulesOfEveryGroup();
-        EXPECT_TRUE(sameRules(rules[k], rulesOf(world.groups[k]))) << "word " << w;
-        EXPECT_TRUE(sameRules(rules[k + 1], rulesOf(world.groups[k + 1]))) << "word " << w;
+    // The first and the last group too: a check that stops one group short
+    // of either end must fail.
+    for (int k : {0, 7, MaxGroups - 1}) {
+        for (int w = 0; w < int(sizeof(Group) / 4); w++) {
+            uint32_t word;
+            unsigned char* at = reinterpret_cast<unsigned char*>(&world.groups[k]) + 4 * w;
+            std::memcpy(&word, at, 4);
+            word ^= 0x00400001u;  // a float's mantissa, an int's value
+            std::memcpy(at, &word, 4);
+            const GroupRules* rules = rulesOfEveryGroup();
+            EXPECT_TRUE(sameRules(rules[k], rulesOf(world.groups[k]))) << "group " << k << " word " << w;
+            const int other = k == 0 ? 1 : k - 1;
+            EXPECT_TRUE(sameRules(rules[other], rulesOf(world.groups[other]))) << "group " << k << " word " << w;
+        }
     }
 }
 
