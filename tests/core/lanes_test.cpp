@@ -339,26 +339,22 @@ TEST(LaneChange, StepTestsTheGapWithTheSpeedJustStored) {
 
 // The step searches the tailgater only when its test is reached, and must
 // find it where it stood before the car moved: 2.75 ft further on, a gap of
-// exactly the desired 27 ft would have grown past it.
-TEST(LaneChange, StepMeasuresTheTailgaterFromBeforeTheMove) {
-    freshWorld();
-    Group& g = calmGroup(0, 60, 0);
-    g.rightPolicy = EuCarBehind;
-    putCars({{1000, 1, 0, 30}, {955, 1, 0, 30}});
-    stepCar(0);
-    EXPECT_GT(world.cars[0].position, 1000.0f);
-    EXPECT_EQ(world.cars[0].change, 1);
-}
-
-// Only a car already in the lane tailgates: one moving into it from the left
-// does not push the car right, however close.
-TEST(LaneChange, StepIgnoresACarEnteringTheLaneBehind) {
-    freshWorld();
-    Group& g = calmGroup(0, 60, 0);
-    g.rightPolicy = EuCarBehind;
-    putCars({{1000, 1, 0, 30}, {960, 2, 0, 30, 1}});
-    stepCar(0);
-    EXPECT_EQ(world.cars[0].change, 0);
+// exactly the desired 27 ft would have grown past it. Only a car already in
+// the lane tailgates: one moving into it from the left, however close, does
+// not push the car right.
+TEST(LaneChange, StepFindsTheTailgaterInTheLaneBeforeTheMove) {
+    const struct {
+        CarAt behind;
+        int change;
+    } cases[] = {{{955, 1, 0, 30}, 1}, {{960, 2, 0, 30, 1}, 0}};
+    for (const auto& k : cases) {
+        freshWorld();
+        calmGroup(0, 60, 0).rightPolicy = EuCarBehind;
+        putCars({{1000, 1, 0, 30}, k.behind});
+        stepCar(0);
+        EXPECT_GT(world.cars[0].position, 1000.0f);
+        EXPECT_EQ(world.cars[0].change, k.change) << "car behind in lane " << k.behind.lane;
+    }
 }
 
 // --------------------------------------------------------- sideways motion
