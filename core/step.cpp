@@ -93,8 +93,8 @@ void stepCarBy(const GroupRules& r, const StepFlags& flags, int car) {
 
     const bool passes = likelyToPassNext(car, r.feetPerStepPerMph);
     GapView view;
-    // Any change or lane beyond the usual reads some sides or none, both
-    // harmless: such a car decides nothing, and the search takes no side of it.
+    // A change beyond the usual reads some sides or none, harmless as such a
+    // car decides nothing; a lane beyond the usual is searched in full.
     if constexpr (SmallRing)
         computeStepGapsSmallRing(car, view, r.sidesRead[c.change & 3][c.lane & 3]);
     else
