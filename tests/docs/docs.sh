@@ -8,7 +8,8 @@
 # - every command line in a code block that starts with
 #   build/native/ombrane-batch or build/native/ombrane-lab runs and exits 0,
 #   in a scratch folder with a copy of examples/, --steps cut to a few hundred
-#   and the example experiments cut to a few hundred steps a run;
+#   and the example experiments cut to a few hundred steps a run (under the
+#   sanitizers, OMBRANE_SHORT=1, the lab's are left to tests/lab/lab.sh);
 # - helpfile.txt fits the 40-column console and names every menu item of
 #   ombrane.exe, as does the README.
 #
@@ -122,6 +123,13 @@ for page in "${pages[@]}"; do
     done
     while IFS= read -r command; do
         case $command in
+        *"ombrane-lab "*)
+            # Eighteen sanitized runs take a minute on a loaded machine;
+            # tests/lab/lab.sh runs the lab under the sanitizers.
+            if [ "${OMBRANE_SHORT:-0}" = 1 ]; then
+                echo "skipped (short): $command"
+                continue
+            fi ;;&
         *--plot* | *"ombrane-lab plot"*)
             if [ "$have_gnuplot" = 0 ]; then
                 echo "skipped (no gnuplot): $command"
