@@ -40,6 +40,7 @@ number() {         # dialog title, number
     xdotool key Return
     sleep 0.5
 }
+# shellcheck disable=SC2317 # called through eventually
 step_is() { test "$(step_of_title)" = "$1"; }
 run_to() {         # step
     keys ctrl+t

@@ -101,7 +101,7 @@ commands_of() {
         }' "$1"
 }
 shorten() {        # command line -> the same with --steps cut to $steps
-    local out= word previous=
+    local out='' word previous=''
     for word in $1; do
         if [ "$previous" = --steps ] && [ "$word" -gt "$steps" ] 2>/dev/null; then
             word=$steps
