@@ -53,10 +53,12 @@ void saturatingIncrement(int& counter) {
         counter++;
 }
 
+bool finiteFloat(double value) { return std::isfinite(value) && std::fabs(value) <= FLT_MAX; }
+
 // A value the model cannot use leaves the field as it was; the user is told
 // which column held it.
 bool usable(char letter, const char* field, double value) {
-    if (std::isfinite(value) && std::fabs(value) <= FLT_MAX)
+    if (finiteFloat(value))
         return true;
     int length = int(std::strlen(field));
     if (length > 0 && field[length - 1] == '\n')
@@ -65,9 +67,15 @@ bool usable(char letter, const char* field, double value) {
     return false;
 }
 
+// In car lengths, counted from the car's own front: 1 means bumper to bumper.
+double lengthHeld(double value) { return (value - 1.0) * world.carLength; }
+
+// A zone is in car lengths from the car's rear; the float it is read into
+// first must hold the number.
+double zoneHeld(double value) { return finiteFloat(value) ? double(float(value)) * world.carLength : value; }
+
 void storeLength(float& target, char letter, const char* field) {
-    // In car lengths, counted from the car's own front: 1 means bumper to bumper.
-    double value = (readReal(field) - 1.0) * world.carLength;
+    double value = lengthHeld(readReal(field));
     if (usable(letter, field, value))
         target = float(value);
 }
@@ -76,7 +84,7 @@ void storeZone(float& target, char letter, const char* field) {
     double real = readReal(field);
     if (!usable(letter, field, real))
         return;
-    double value = double(float(real)) * world.carLength;
+    double value = zoneHeld(real);
     if (usable(letter, field, value))
         target = float(value);
 }
@@ -127,6 +135,8 @@ void readReportField(Group& group, const char* field) {
     }
 }
 
+bool inGroupRange(int group) { return group >= 0 && group < MaxGroups; }
+
 // Applies one non-empty field; may select another group through `group`.
 void applyField(char letter, const char* field, int& group) {
     Group& g = world.groups[group];
@@ -134,6 +144,8 @@ void applyField(char letter, const char* field, int& group) {
     case '#':
         group = readNumber(field);
         saturatingIncrement(world.groupRowsRead);
+        if (inGroupRange(group))
+            reader.groupsSet[group] = 1;
         break;
     case 'Z': readColour(g, field); break;
     case 'A': storeReal(g.desiredSpeed, letter, field); break;
@@ -183,8 +195,6 @@ void applyField(char letter, const char* field, int& group) {
         break;
     }
 }
-
-bool inGroupRange(int group) { return group >= 0 && group < MaxGroups; }
 
 // A spreadsheet's "CSV UTF-8" starts the file with a byte-order mark, which
 // would hide the header row's "#".
@@ -321,6 +331,7 @@ int readGroupsFile(const char* path) {
     }
     int lineNumber = 1;
     int full = 0;
+    bool anyGroupRow = false;
     for (;;) {
         errno = 0;
         int stored = readLine(reader.lineBuffer, sizeof reader.lineBuffer, file, &full) - 1;
@@ -342,6 +353,10 @@ int readGroupsFile(const char* path) {
         if (reader.lineBuffer[0] == '#') {
             readHeaderRow(reader.columnLetters, reader.lineBuffer);
         } else if (reader.columnLetters[0] == '#') {
+            if (!anyGroupRow) {
+                anyGroupRow = true;
+                std::memset(reader.groupsSet, 0, sizeof reader.groupsSet);
+            }
             if (!world.newGroupsPending) {
                 world.newGroupsPending = 1;
                 for (Group& group : world.groups)
@@ -355,4 +370,83 @@ int readGroupsFile(const char* path) {
         explainNoGroups(file, lineNumber == 1);
     std::fclose(file);
     return world.carCountsRead;
+}
+
+namespace {
+
+bool onlyBlanksFrom(const char* p) {
+    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r')
+        p++;
+    return *p == 0;
+}
+
+bool refuse(char* why, int size, const char* format, const char* field) {
+    if (why && size > 0)
+        std::snprintf(why, std::size_t(size), format, field);
+    return false;
+}
+
+bool wholeInRange(char letter, long long n) {
+    switch (letter) {
+    case '#': return n >= 0 && n < MaxGroups;
+    case 'E': return n >= INT_MIN && n <= INT_MAX;     // outside 1 to 4: no preferred lane
+    case 'F': return n == 0 || n == 1 || (n >= Never && n <= Crazily);
+    case 'I': return (n >= 1 && n <= 4) || (n >= Never && n <= Crazily);
+    default:  return n >= 0 && n <= CountLimit;     // counts of cars
+    }
+}
+
+const char* wholeRange(char letter) {
+    switch (letter) {
+    case '#': return "a group from 0 to 49";
+    case 'E': return "a lane";
+    case 'F': return "a left-change code: 0, 1 or 10 to 15";
+    case 'I': return "a right-change code: 1 to 4 or 10 to 15";
+    default:  return "a count of cars from 0 to 1000000";
+    }
+}
+
+}  // namespace
+
+bool readsAsWritten(char letter, const char* field, char* why, int whySize) {
+    if (why && whySize > 0)
+        why[0] = 0;
+    if (std::strchr(field, ','))
+        return refuse(why, whySize, "'%.40s' holds a comma, which ends a field of the groups file", field);
+    if (letter && std::strchr("#EFIN1234", letter)) {
+        char* end = nullptr;
+        errno = 0;
+        long long n = std::strtoll(field, &end, 10);
+        if (end == field || errno == ERANGE || !onlyBlanksFrom(end))
+            return refuse(why, whySize, "'%.40s' is no whole number", field);
+        if (!wholeInRange(letter, n)) {
+            if (why && whySize > 0)
+                std::snprintf(why, std::size_t(whySize), "%lld is not %s", n, wholeRange(letter));
+            return false;
+        }
+        return true;
+    }
+    if (letter && std::strchr("ABCDGHKLMPQ", letter)) {
+        char* end = nullptr;
+        double value = std::strtod(field, &end);
+        if (end == field)
+            return refuse(why, whySize, "'%.40s' is no number", field);
+        double held = std::strchr("CGHKL", letter) ? lengthHeld(value)
+                    : std::strchr("PQ", letter) ? zoneHeld(value)
+                    : letter == 'D' ? value * world.stepsPerSecond : value;
+        if (!finiteFloat(value) || !finiteFloat(held))
+            return refuse(why, whySize, "'%.40s' is not a usable number", field);
+        if (!onlyBlanksFrom(end))
+            return refuse(why, whySize, "'%.40s' is more than a number", field);
+        return true;
+    }
+    if (letter == 'Z' && colourByName(field) == -1)
+        return refuse(why, whySize, "'%.40s' is no colour name", field);
+    return true;
+}
+
+void applyGroupField(int group, char letter, const char* field) {
+    if (!inGroupRange(group))
+        return;
+    applyField(letter, field, group);
 }

@@ -12,6 +12,7 @@ struct GroupsReader {
     char columnLetters[ReaderLineSize];     // "#" first once a header was read
     char lineBuffer[ReaderLineSize];        // the row being read
     const char* rememberedColourName;       // last name found by colourName
+    unsigned char groupsSet[50];            // flags: a row of the last file read set the group
 };
 extern GroupsReader reader;
 
@@ -52,3 +53,18 @@ int readGroupRow(char* line, const char* letters);
 // skipped. Sets fileOutput to 1 first, so a "-" in column R holds for this
 // file only.
 int readGroupsFile(const char* path);
+
+// Whether the reader takes `field` in column `letter` as written: a whole
+// number where the column holds one (0 to 49 for #, a count of cars from 0 to
+// 1000000 for N and 1 to 4, any for E, where all but 1 to 4 mean no lane
+// and 0 is lane 1, a policy code for F and I),
+// a number the model can hold for the other number columns, a colour name for
+// Z, and no comma anywhere (it would end the field); blanks before a number
+// and after it are allowed. Columns R and the unknown letters take any other
+// text. When not, `why` says why.
+bool readsAsWritten(char letter, const char* field, char* why, int whySize);
+
+// Stores `field` into group `group`'s column `letter` exactly as a data row
+// of the groups file would (the same conversions and limits, the same console
+// line for an unusable number). Not for '#'.
+void applyGroupField(int group, char letter, const char* field);

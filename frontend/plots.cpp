@@ -270,15 +270,24 @@ int reportedGroups(int* groups, int capacity) {
     return count;
 }
 
+namespace {
+
+void raiseTop(double& top, const ChartPoint& p) {
+    if (p.overall > top && p.overall < 1e6f)
+        top = p.overall;
+    for (float v : p.group)
+        if (v > top && v < 1e6f)
+            top = v;
+}
+
+}  // namespace
+
 double chartTopSpeed() {
     double top = 0;
-    for (int age = 0; const ChartPoint* p = chartPoint(age); age++) {
-        if (p->overall > top && p->overall < 1e6f)
-            top = p->overall;
-        for (float v : p->group)
-            if (v > top && v < 1e6f)
-                top = v;
-    }
+    for (int age = 0; const ChartPoint* p = chartPoint(age); age++)
+        raiseTop(top, *p);
+    for (int age = 0; const ChartPoint* p = keptPoint(age); age++)
+        raiseTop(top, *p);
     double step = top > 100 ? roundStep(top / 5) : 10;
     double rounded = std::ceil(top / step) * step;
     return rounded >= 10 ? rounded : 10;
@@ -308,6 +317,14 @@ ChartLayout layoutSpeedChart(int width, int height, int keyEntries) {
     const ChartPoint* newest = chartPoint(0);
     double first = oldest ? oldest->seconds : 0;
     double last = newest ? newest->seconds : 0;
+    // The other future, while shown, is on the same axis.
+    if (const ChartPoint* keptNewest = keptPoint(0)) {
+        const ChartPoint* keptOldest = keptPoint(liveViews.kept.count - 1);
+        if (!oldest || keptOldest->seconds < first)
+            first = keptOldest->seconds;
+        if (!newest || keptNewest->seconds > last)
+            last = keptNewest->seconds;
+    }
     if (last < first + 60)
         last = first + 60;
     l.seconds = Scale{first, last, l.plot.left, l.plot.right - 1};

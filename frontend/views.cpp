@@ -63,6 +63,7 @@ void addReportPoint() {
 }  // namespace
 
 void startViewsAfresh() {
+    liveViews.keptBranch = NoBranch;
     SpaceTimeSamples& s = liveViews.spaceTime;
     s.first = s.count = 0;
     s.topSpeed = highestDesiredSpeed();
@@ -118,6 +119,7 @@ void observeRun(RunEvent event) {
         startViewsAfresh();
         return;
     case RunWentBack:
+        holdKeptBranch();
         cutViewsTo(world.run.stepCount);
         return;
     case RunAboutToStep:
@@ -141,4 +143,25 @@ const ChartPoint* chartPoint(int age) {
     if (age < 0 || age >= c.count)
         return nullptr;
     return &c.points[chartEntry(0 + age)];
+}
+
+void holdKeptBranch() {
+    if (liveViews.keptBranch == BranchShown)
+        return;
+    liveViews.kept = liveViews.chart;
+    liveViews.keptBranch = BranchHeld;
+}
+
+void showKeptBranch() {
+    if (liveViews.keptBranch != BranchHeld)
+        return;
+    liveViews.keptBranch = BranchShown;
+    liveViews.revision++;
+}
+
+const ChartPoint* keptPoint(int age) {
+    const SpeedChartPoints& c = liveViews.kept;
+    if (liveViews.keptBranch != BranchShown || age < 0 || age >= c.count)
+        return nullptr;
+    return &c.points[(c.first + c.count - 1 - age) % ChartCapacity];
 }

@@ -50,10 +50,18 @@ struct SpeedChartPoints {
     int count;                          // 0..ChartCapacity
 };
 
+// The Speed Chart's other future: the report points as they were before the
+// run went back, held at every going back until an edit of a group makes
+// the run take another way; then shown beside the new points until the next
+// fresh start.
+enum KeptBranch { NoBranch, BranchHeld, BranchShown };
+
 struct LiveViews {
     SpaceTimeSamples spaceTime;
     SpeedChartPoints chart;
     unsigned revision;                  // counts every change, so a view knows to redraw
+    SpeedChartPoints kept;              // "before the edit"
+    int keptBranch;                     // KeptBranch
 };
 extern LiveViews liveViews;
 
@@ -74,3 +82,14 @@ void cutViewsTo(int step);
 // age 0 is the newest; null past the oldest.
 const CarSample* sampleCars(int age, int* carCount, int* step, int* zoneOn);
 const ChartPoint* chartPoint(int age);
+
+// Going back: the chart as it stands is held as the other future, unless one
+// is shown already (the first future stays the one compared with).
+void holdKeptBranch();
+
+// An edit of a group: a held future is shown from now on.
+void showKeptBranch();
+
+// The shown future's points, age 0 the newest; null past the oldest or when
+// none is shown.
+const ChartPoint* keptPoint(int age);

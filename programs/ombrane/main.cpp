@@ -39,6 +39,7 @@ static void OnCommand(HWND window, int id, HWND control, UINT code) {
     case IDM_BACKTO:  CommandBackTo(window); break;
     case IDM_SPACETIME:  ShowSpaceTime(window); break;
     case IDM_SPEEDCHART: ShowSpeedChart(window); break;
+    case IDM_GROUPS:     ShowGroups(window); break;
     default:          FORWARD_WM_COMMAND(window, id, control, code, DefWindowProcA); break;
     }
 }

@@ -267,6 +267,50 @@ const char* laneName(int lane) {
     return lane >= 0 && lane < LaneTotal ? Names[lane] : "All lanes";
 }
 
+// The run as it went before going back: every series thin and dashed, under
+// the new lines.
+void drawKeptBranch(HDC memory, const ChartLayout& layout, const int* groups, int reported, POINT* points) {
+    const int total = liveViews.kept.count;
+    for (int entry = 0; entry <= reported; entry++) {
+        const bool overall = entry == reported;
+        const int g = overall ? -1 : groups[entry];
+        HPEN pen = CreatePen(PS_DASH, 1, overall ? Black : COLORREF(world.groups[g].colour) & 0xFFFFFF);
+        HGDIOBJ before = SelectObject(memory, pen);
+        int run = 0;
+        for (int age = total - 1; age >= -1; age--) {
+            const ChartPoint* point = age >= 0 ? keptPoint(age) : nullptr;
+            float v = point ? (overall ? point->overall : point->group[g]) : -1.0f;
+            if (v >= 0 && run < ChartCapacity) {
+                points[run].x = scalePixel(layout.seconds, point->seconds);
+                points[run].y = scalePixel(layout.speed, v);
+                run++;
+                continue;
+            }
+            if (run > 1)
+                Polyline(memory, points, run);
+            run = 0;
+        }
+        SelectObject(memory, before);
+        DeleteObject(pen);
+    }
+}
+
+// Which line is which, in the plot's top left corner.
+void drawTwoFuturesKey(HDC memory, const PlotBox& p) {
+    if (p.right - p.left < 150 || p.bottom - p.top < 40)
+        return;
+    const int x = p.left + 8, y = p.top + 8;
+    HPEN dashed = CreatePen(PS_DASH, 1, Black);
+    HGDIOBJ before = SelectObject(memory, dashed);
+    line(memory, x, y, x + 24, y);
+    SelectObject(memory, GetStockObject(BLACK_PEN));
+    line(memory, x, y + 16, x + 24, y + 16);
+    SelectObject(memory, before);
+    DeleteObject(dashed);
+    text(memory, x + 30, y - 7, TA_LEFT | TA_TOP, "before the edit");
+    text(memory, x + 30, y + 9, TA_LEFT | TA_TOP, "after the edit");
+}
+
 }  // namespace
 
 void ShowSpaceTime(HWND owner) { show(owner, SpaceTimeView); }
@@ -322,6 +366,7 @@ void ComposeSpeedChartView(HDC memory, int width, int height) {
     int groups[MaxGroups];
     int reported = reportedGroups(groups, MaxGroups);
     ChartLayout layout = layoutSpeedChart(width, height, reported + 1);
+    const bool twoFutures = keptPoint(0) != nullptr;
     const PlotBox& p = layout.plot;
     if (p.right <= p.left)
         return;
@@ -353,6 +398,8 @@ void ComposeSpeedChartView(HDC memory, int width, int height) {
     // One polyline per series, broken where a period had no sample; the
     // overall average last and thick, over the groups.
     static POINT points[ChartCapacity];
+    if (twoFutures)
+        drawKeptBranch(memory, layout, groups, reported, points);
     const int total = liveViews.chart.count;
     for (int entry = 0; entry <= reported; entry++) {
         const bool overall = entry == reported;
@@ -388,6 +435,8 @@ void ComposeSpeedChartView(HDC memory, int width, int height) {
         SelectObject(memory, grid);
         DeleteObject(pen);
     }
+    if (twoFutures)
+        drawTwoFuturesKey(memory, p);
     SelectObject(memory, previousPen);
     DeleteObject(grid);
     SelectObject(memory, font);

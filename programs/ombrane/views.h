@@ -12,6 +12,8 @@
 // Opens the view (created at its first use) or brings it to the top.
 void ShowSpaceTime(HWND owner);
 void ShowSpeedChart(HWND owner);
+// The Groups window (groups.cpp): a grid of the groups, edited in place.
+void ShowGroups(HWND owner);
 
 // The pictures themselves, composed into a memory DC whose bitmap is a
 // 32-bit top-down DIB section at `pixels` (width x height): the dots by the
