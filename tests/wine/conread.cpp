@@ -10,9 +10,14 @@
 //   ombrane-conread --dialogs <output.txt>
 // writes every visible dialog box as "dialog|<caption>" followed by one
 // "control|<class>|<text>" line per control.
+//   ombrane-conread --list <output.txt>
+// writes the list view of the "Groups" window, one row a line, its cells
+// separated by "|", after a first line "rect|<row>|<column>|left top right
+// bottom" for row 0's cells in screen coordinates, one per column.
 // Exit code 0 on success, 2 when the process is not found, 3 when its console
 // cannot be read.
 #include <windows.h>
+#include <commctrl.h>
 #include <tlhelp32.h>
 
 #include <cstdio>
@@ -80,6 +85,63 @@ static int writeDialogs(const char* path) {
     return 0;
 }
 
+// The list view belongs to another process: its texts and rectangles are
+// read through a buffer allocated in that process.
+static int writeList(const char* path) {
+    HWND groups = FindWindowA("OmbraneGroups", nullptr);
+    HWND list = groups ? FindWindowExA(groups, nullptr, "SysListView32", nullptr) : nullptr;
+    if (!list)
+        return 2;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(list, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (!process)
+        return 3;
+    struct Remote {
+        LVITEMA item;
+        RECT rect;
+        char text[256];
+    };
+    Remote* remote = static_cast<Remote*>(VirtualAllocEx(process, nullptr, sizeof(Remote), MEM_COMMIT, PAGE_READWRITE));
+    std::FILE* out = std::fopen(path, "wb");
+    if (!remote || !out)
+        return 4;
+    HWND header = HWND(SendMessageA(list, LVM_GETHEADER, 0, 0));
+    const int columns = int(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
+    const int rows = int(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int c = 0; c < columns && rows > 0; c++) {
+        RECT rect = {LVIR_LABEL, c, 0, 0};
+        SIZE_T moved = 0;
+        WriteProcessMemory(process, &remote->rect, &rect, sizeof rect, &moved);
+        SendMessageA(list, LVM_GETSUBITEMRECT, 0, LPARAM(&remote->rect));
+        ReadProcessMemory(process, &remote->rect, &rect, sizeof rect, &moved);
+        POINT a = {rect.left, rect.top}, b = {rect.right, rect.bottom};
+        ClientToScreen(list, &a);
+        ClientToScreen(list, &b);
+        std::fprintf(out, "rect|0|%d|%ld %ld %ld %ld\n", c, long(a.x), long(a.y), long(b.x), long(b.y));
+    }
+    for (int r = 0; r < rows; r++) {
+        for (int c = 0; c < columns; c++) {
+            LVITEMA item = {};
+            item.iSubItem = c;
+            item.pszText = remote->text;
+            item.cchTextMax = sizeof remote->text;
+            SIZE_T moved = 0;
+            WriteProcessMemory(process, &remote->item, &item, sizeof item, &moved);
+            SendMessageA(list, LVM_GETITEMTEXTA, WPARAM(r), LPARAM(&remote->item));
+            char text[256] = "";
+            ReadProcessMemory(process, remote->text, text, sizeof text, &moved);
+            text[sizeof text - 1] = 0;
+            std::fprintf(out, "%s%s", c ? "|" : "", text);
+        }
+        std::fputc('\n', out);
+    }
+    std::fclose(out);
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    return 0;
+}
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     if (__argc < 3)
         return 1;
@@ -87,6 +149,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         return writeClientArea(__argv[2]);
     if (std::strcmp(__argv[1], "--dialogs") == 0)
         return writeDialogs(__argv[2]);
+    if (std::strcmp(__argv[1], "--list") == 0)
+        return writeList(__argv[2]);
     DWORD pid = findProcess(__argv[1]);
     if (!pid)
         return 2;

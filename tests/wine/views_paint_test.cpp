@@ -5,6 +5,8 @@
 
 #include "core/sim.h"
 #include "core/world.h"
+#include "commands/commands.h"
+#include "frontend/groups_grid.h"
 #include "frontend/plots.h"
 #include "frontend/views.h"
 #include "resources/resource.h"
@@ -12,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -123,6 +126,50 @@ TEST_F(ViewsPaint, ChartLinesInTheGroupsColours) {
     EXPECT_GT(black, 3 * (l.plot.right - l.plot.left) / 4);   // the thick overall line
 }
 
+// Going back and editing a group: the run as it went before is drawn thin and
+// dashed beyond the new lines' end, with a key; without an edit nothing more.
+TEST_F(ViewsPaint, ChartDrawsTheFutureBeforeTheEditDashed) {
+    loadDefaultGroups();
+    runObserver = observeRun;
+    runTick();
+    world.run.running = 1;
+    for (int t = 0; t < 1600; t++)
+        runTick();
+    canvas(640, 400);
+    ComposeSpeedChartView(memory, width, height);
+    static uint32_t unedited[640 * 400];
+    GdiFlush();
+    std::memcpy(unedited, pixels, sizeof unedited);
+
+    backCommand(800);
+    ComposeSpeedChartView(memory, width, height);
+    GdiFlush();
+    EXPECT_NE(std::memcmp(unedited, pixels, sizeof unedited), 0) << "cut to step 800";
+    ASSERT_EQ(keptPoint(0), nullptr) << "no edit, no other future";
+
+    char message[EditMessageSize];
+    ASSERT_EQ(editGroupCell(0, 2, "60", message, sizeof message), EditApplied);
+    ComposeSpeedChartView(memory, width, height);
+    ChartLayout l = layoutSpeedChart(width, height, 2);
+    const int newEnd = scalePixel(l.seconds, chartPoint(0)->seconds);
+    int columns = 0, dashed = 0;
+    for (int x = newEnd + 4; x < l.plot.right - 2; x++) {
+        columns++;
+        bool black = false;
+        for (int y = l.plot.top + 40; y < l.plot.bottom && !black; y++)
+            black = at(x, y) == RGB(0, 0, 0);
+        dashed += black;
+    }
+    ASSERT_GT(columns, 100);
+    EXPECT_GT(dashed, columns / 3) << "the overall line of the other future";
+    EXPECT_LT(dashed, columns - 20) << "with gaps: dashed";
+    int key = 0;
+    for (int x = l.plot.left + 8; x <= l.plot.left + 32; x++)
+        key += at(x, l.plot.top + 8) == RGB(0, 0, 0);
+    EXPECT_GT(key, 10);
+    EXPECT_LT(key, 25);
+}
+
 // The program's own menu and accelerator resources (linked into this test):
 // View between File and Help with both views and their keys, File as it was.
 TEST(ViewsMenu, ViewStandsBetweenFileAndHelp) {
@@ -138,11 +185,13 @@ TEST(ViewsMenu, ViewStandsBetweenFileAndHelp) {
     EXPECT_EQ(label(bar, 1), "&View");
     EXPECT_EQ(label(bar, 2), "&Help");
     HMENU view = GetSubMenu(bar, 1);
-    ASSERT_EQ(GetMenuItemCount(view), 2);
+    ASSERT_EQ(GetMenuItemCount(view), 3);
     EXPECT_EQ(label(view, 0), "&Space-Time Diagram\tCtrl+1");
     EXPECT_EQ(GetMenuItemID(view, 0), UINT(IDM_SPACETIME));
     EXPECT_EQ(label(view, 1), "Speed &Chart\tCtrl+2");
     EXPECT_EQ(GetMenuItemID(view, 1), UINT(IDM_SPEEDCHART));
+    EXPECT_EQ(label(view, 2), "&Groups\tCtrl+3");
+    EXPECT_EQ(GetMenuItemID(view, 2), UINT(IDM_GROUPS));
     HMENU file = GetSubMenu(bar, 0);
     ASSERT_EQ(GetMenuItemCount(file), 8);
     EXPECT_EQ(label(file, 5), "&Back to Step...\tCtrl+B");
@@ -157,9 +206,11 @@ TEST(ViewsMenu, ViewStandsBetweenFileAndHelp) {
             found += keys[k].cmd == IDM_SPACETIME;
         if ((keys[k].fVirt & (FVIRTKEY | FCONTROL)) == (FVIRTKEY | FCONTROL) && keys[k].key == '2')
             found += keys[k].cmd == IDM_SPEEDCHART;
+        if ((keys[k].fVirt & (FVIRTKEY | FCONTROL)) == (FVIRTKEY | FCONTROL) && keys[k].key == '3')
+            found += keys[k].cmd == IDM_GROUPS;
     }
-    EXPECT_EQ(found, 2);
-    EXPECT_EQ(n, 10);               // the eight there were and the two views
+    EXPECT_EQ(found, 3);
+    EXPECT_EQ(n, 11);               // the eight there were, the two views and the groups
 }
 
 // Not an assertion: the cost at the heaviest load, for the README.
