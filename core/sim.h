@@ -52,6 +52,9 @@ int  carsToPlace();
 void restartWorld();
 void placeCar(void* dc, int car, int lane, float position, int group);
 int  placeAllCars(void* dc);            // returns the cars placed
+// The cars placement would leave off the road (the road is full), per group
+// for each lane (0 to 3) and for any lane (4); returns their total.
+int  unplacedCars(int unplaced[MaxGroups][LaneTotal + 1]);
 const char* authorBanner();            // the 29-character banner line
 void ShowBanner();
 void ShowHints();
