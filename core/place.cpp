@@ -69,9 +69,13 @@ void ShowHints() {
     ConsoleLog("---------------------------------------\r\n");
 }
 
+bool consoleHints = true;
+
 void ShowBanner() {
     ConsoleLog("%s\r\n", authorBanner());
     ConsoleLog("-----------------------------\r\n\r\n");
+    if (!consoleHints)
+        return;
     if (!world.edition->bannerHints) {
         ConsoleLog("Use the [File] menu to open a groups.csv file, then hit <Enter>\r\n");
         ConsoleLog("To Pause: Select the Main Window and hit <spacebar>\r\n");

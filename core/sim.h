@@ -58,6 +58,8 @@ int  unplacedCars(int unplaced[MaxGroups][LaneTotal + 1]);
 const char* authorBanner();            // the 29-character banner line
 void ShowBanner();
 void ShowHints();
+// Whether the banner tells how to use the window; ombrane-batch --quiet clears it.
+extern bool consoleHints;
 
 // Tick and run control
 void stepWorld();                       // every car one step, then the step count
