@@ -402,17 +402,21 @@ void noteHeader(const char* line, int lineNumber) {
     }
 }
 
-// After a read that found rows: what the next placement will do with the
-// counts the groups now hold.
-void checkPlacement() {
+}  // namespace
+
+void warnOfPlacement(const char* path) {
+    readingPath = path;
     if (carsToPlace() <= 0) {
         warn(0, Gross,
              "no row places a car (no count above 0 in columns N and 1 to 4): the road keeps the cars it has");
+        readingPath = nullptr;
         return;
     }
     static int unplaced[MaxGroups][LaneTotal + 1];
-    if (unplacedCars(unplaced) == 0)
+    if (unplacedCars(unplaced) == 0) {
+        readingPath = nullptr;
         return;
+    }
     const int perLane = world.placementSpacing > 0 ? int(world.roadLength / world.placementSpacing) : 0;
     int told = 0;
     for (int k = 0; k <= LaneTotal; k++)
@@ -433,7 +437,10 @@ void checkPlacement() {
         }
     if (told > 10)
         warn(0, Ordinary, "the cars of %d more groups and lanes were not placed either", told - 10);
+    readingPath = nullptr;
 }
+
+namespace {
 
 // A spreadsheet's "CSV UTF-8" starts the file with a byte-order mark, which
 // would hide the header row's "#".
@@ -646,8 +653,6 @@ int readGroupsStream(std::FILE* file, const char* path) {
     }
     if (world.groupRowsRead == 0)
         explainNoGroups(file, lineNumber == 1);
-    else if (!world.errorText[0])
-        checkPlacement();
     readingPath = nullptr;
     readingLine = 0;
     return world.carCountsRead;

@@ -83,5 +83,10 @@ bool readsAsWritten(char letter, const char* field, char* why, int whySize);
 // file only.
 int readGroupsFile(const char* path);
 
+// After a read that found rows, warns of what the next placement will do with
+// the counts the groups hold: no car to place, or cars the road cannot hold
+// (naming the line that last set each group of the file just read).
+void warnOfPlacement(const char* path);
+
 // As readGroupsFile, from an open file; `path` only names it in messages.
 int readGroupsStream(std::FILE* file, const char* path);
