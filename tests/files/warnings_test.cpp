@@ -210,8 +210,9 @@ TEST(GroupsColumnRule, TakesOnlyWhatTheReaderReadsAsWritten) {
         char why[200] = "unset";
         EXPECT_EQ(readsAsWritten(c.letter, c.field, why, sizeof why), c.asWritten)
             << c.letter << " '" << c.field << "': " << why;
-        if (!c.asWritten)
+        if (!c.asWritten) {
             EXPECT_NE(std::string(why), "");
+        }
     }
 }
 
