@@ -4,7 +4,9 @@
 #include "files/groups.h"
 
 #include "core/platform.h"
+#include "core/sim.h"
 #include "core/world.h"
+#include "files/groups_internal.h"
 #include "files/paths.h"
 
 #include <cerrno>
@@ -19,20 +21,27 @@ GroupsReader reader;
 
 void resetReader() { std::memset(&reader, 0, sizeof reader); }
 
-namespace {
+using namespace groupsReading;
 
-// Car counts are summed over 50 groups and five columns each by placement;
-// this bound keeps that sum far inside an int whatever a file asks for, and is
-// still far more cars than the road holds.
-constexpr long long CountLimit = 1000000;
-
-int clampToInt(long long value) {
+int groupsReading::clampToInt(long long value) {
     if (value > INT_MAX)
         return INT_MAX;
     if (value < INT_MIN)
         return INT_MIN;
     return int(value);
 }
+
+int groupsReading::readCount(const char* field) {
+    char* end = nullptr;
+    long long count = std::strtoll(field, &end, 10);
+    if (count > CountLimit)
+        return int(CountLimit);
+    if (count < -CountLimit)
+        return int(-CountLimit);
+    return int(count);
+}
+
+namespace {
 
 // The leading decimal integer, as the standard conversion reads it; 0 when
 // there is none. Read as long long so that both builds saturate alike.
@@ -53,12 +62,12 @@ void saturatingIncrement(int& counter) {
         counter++;
 }
 
-bool finiteFloat(double value) { return std::isfinite(value) && std::fabs(value) <= FLT_MAX; }
+bool inGroupRange(int group) { return group >= 0 && group < MaxGroups; }
 
 // A value the model cannot use leaves the field as it was; the user is told
 // which column held it.
 bool usable(char letter, const char* field, double value) {
-    if (finiteFloat(value))
+    if (std::isfinite(value) && std::fabs(value) <= FLT_MAX)
         return true;
     int length = int(std::strlen(field));
     if (length > 0 && field[length - 1] == '\n')
@@ -67,15 +76,9 @@ bool usable(char letter, const char* field, double value) {
     return false;
 }
 
-// In car lengths, counted from the car's own front: 1 means bumper to bumper.
-double lengthHeld(double value) { return (value - 1.0) * world.carLength; }
-
-// A zone is in car lengths from the car's rear; the float it is read into
-// first must hold the number.
-double zoneHeld(double value) { return finiteFloat(value) ? double(float(value)) * world.carLength : value; }
-
 void storeLength(float& target, char letter, const char* field) {
-    double value = lengthHeld(readReal(field));
+    // In car lengths, counted from the car's own front: 1 means bumper to bumper.
+    double value = (readReal(field) - 1.0) * world.carLength;
     if (usable(letter, field, value))
         target = float(value);
 }
@@ -84,7 +87,7 @@ void storeZone(float& target, char letter, const char* field) {
     double real = readReal(field);
     if (!usable(letter, field, real))
         return;
-    double value = zoneHeld(real);
+    double value = double(float(real)) * world.carLength;
     if (usable(letter, field, value))
         target = float(value);
 }
@@ -93,15 +96,6 @@ void storeReal(float& target, char letter, const char* field) {
     double value = readReal(field);
     if (usable(letter, field, value))
         target = float(value);
-}
-
-int readCount(const char* field) {
-    long long count = readNumber(field);
-    if (count > CountLimit)
-        return int(CountLimit);
-    if (count < -CountLimit)
-        return int(-CountLimit);
-    return int(count);
 }
 
 void readColour(Group& group, const char* field) {
@@ -135,17 +129,15 @@ void readReportField(Group& group, const char* field) {
     }
 }
 
-bool inGroupRange(int group) { return group >= 0 && group < MaxGroups; }
-
 // Applies one non-empty field; may select another group through `group`.
 void applyField(char letter, const char* field, int& group) {
+    checkField(letter, field);
     Group& g = world.groups[group];
     switch (letter) {
     case '#':
         group = readNumber(field);
         saturatingIncrement(world.groupRowsRead);
-        if (inGroupRange(group))
-            reader.groupsSet[group] = 1;
+        reader.groupLine[inGroupRange(group) ? group : 0] = readingLine;
         break;
     case 'Z': readColour(g, field); break;
     case 'A': storeReal(g.desiredSpeed, letter, field); break;
@@ -196,6 +188,7 @@ void applyField(char letter, const char* field, int& group) {
     }
 }
 
+
 // A spreadsheet's "CSV UTF-8" starts the file with a byte-order mark, which
 // would hide the header row's "#".
 void skipByteOrderMark(char* line) {
@@ -205,8 +198,10 @@ void skipByteOrderMark(char* line) {
 
 // readLine stores a NUL byte like any other, but every later step stops at it.
 void warnOfNulByte(const char* line, int stored, int lineNumber) {
-    if (int(std::strlen(line)) < stored)
+    if (int(std::strlen(line)) < stored) {
         ConsoleLog(">> Line %d holds a NUL byte: the rest of the line was ignored\r\n", lineNumber);
+        warn(lineNumber, Logged, "a NUL byte: the rest of the line was ignored");
+    }
 }
 
 // Whether the file's first line ends in a carriage return alone; looks at
@@ -307,6 +302,7 @@ int readGroupRow(char* line, const char* letters) {
             readNumber(field, &found);
             if (!found)
                 return group;
+            judgeHeader(letters);
         }
         if (field[0])
             applyField(letters[i], field, group);
@@ -318,45 +314,71 @@ int readGroupRow(char* line, const char* letters) {
 }
 
 int readGroupsFile(const char* path) {
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file) {
+        world.carCountsRead = 0;
+        world.groupRowsRead = 0;
+        reader.warnings = 0;
+        reader.errorLine = 0;
+        world.fileOutput = 1;
+        std::snprintf(world.errorText, sizeof world.errorText, "Can't open %s", path);
+        return 0;
+    }
+    int count = readGroupsStream(file, path);
+    std::fclose(file);
+    return count;
+}
+
+// Whether the line holds more than blanks.
+static bool holdsText(const char* line) {
+    return line[std::strspn(line, " \t\n")] != 0;
+}
+
+int readGroupsStream(std::FILE* file, const char* path) {
     world.carCountsRead = 0;
     world.groupRowsRead = 0;
     world.errorText[0] = 0;
     // A "-" in column R silences the report of the file that holds it only.
     world.fileOutput = 1;
+    reader.warnings = 0;
+    reader.errorLine = 0;
+    reader.headerLine = 0;
+    reader.headerJudged = 0;
+    reader.headerKnowsNothing = 0;
+    std::memset(reader.groupLine, 0, sizeof reader.groupLine);
+    readingPath = path;
 
-    std::FILE* file = std::fopen(path, "rb");
-    if (!file) {
-        std::snprintf(world.errorText, sizeof world.errorText, "Can't open %s", path);
-        return 0;
-    }
     int lineNumber = 1;
     int full = 0;
-    bool anyGroupRow = false;
     for (;;) {
         errno = 0;
+        readingLine = lineNumber;
         int stored = readLine(reader.lineBuffer, sizeof reader.lineBuffer, file, &full) - 1;
         // A last line without a line feed is not used.
-        if (std::feof(file))
+        if (std::feof(file)) {
+            if (stored > 0 && lineNumber > 1 && holdsText(reader.lineBuffer))
+                warn(lineNumber, Ordinary,
+                     "the last line has no line feed at its end, so it was not read: end the file with a line break");
             break;
+        }
         if (std::ferror(file)) {
             std::snprintf(world.errorText, sizeof world.errorText, "Line %d read error: %s", lineNumber,
                           std::strerror(errno ? errno : EIO));
+            reader.errorLine = lineNumber;
             break;
         }
         if (full) {
             std::snprintf(world.errorText, sizeof world.errorText, "Line %d too long", lineNumber);
+            reader.errorLine = lineNumber;
             break;
         }
         warnOfNulByte(reader.lineBuffer, stored, lineNumber);
         if (lineNumber == 1)
             skipByteOrderMark(reader.lineBuffer);
         if (reader.lineBuffer[0] == '#') {
+            noteHeader(reader.lineBuffer, lineNumber);
             readHeaderRow(reader.columnLetters, reader.lineBuffer);
         } else if (reader.columnLetters[0] == '#') {
-            if (!anyGroupRow) {
-                anyGroupRow = true;
-                std::memset(reader.groupsSet, 0, sizeof reader.groupsSet);
-            }
             if (!world.newGroupsPending) {
                 world.newGroupsPending = 1;
                 for (Group& group : world.groups)
@@ -368,85 +390,12 @@ int readGroupsFile(const char* path) {
     }
     if (world.groupRowsRead == 0)
         explainNoGroups(file, lineNumber == 1);
-    std::fclose(file);
+    readingPath = nullptr;
+    readingLine = 0;
     return world.carCountsRead;
 }
 
-namespace {
-
-bool onlyBlanksFrom(const char* p) {
-    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r')
-        p++;
-    return *p == 0;
-}
-
-bool refuse(char* why, int size, const char* format, const char* field) {
-    if (why && size > 0)
-        std::snprintf(why, std::size_t(size), format, field);
-    return false;
-}
-
-bool wholeInRange(char letter, long long n) {
-    switch (letter) {
-    case '#': return n >= 0 && n < MaxGroups;
-    case 'E': return n >= INT_MIN && n <= INT_MAX;     // outside 1 to 4: no preferred lane
-    case 'F': return n == 0 || n == 1 || (n >= Never && n <= Crazily);
-    case 'I': return (n >= 1 && n <= 4) || (n >= Never && n <= Crazily);
-    default:  return n >= 0 && n <= CountLimit;     // counts of cars
-    }
-}
-
-const char* wholeRange(char letter) {
-    switch (letter) {
-    case '#': return "a group from 0 to 49";
-    case 'E': return "a lane";
-    case 'F': return "a left-change code: 0, 1 or 10 to 15";
-    case 'I': return "a right-change code: 1 to 4 or 10 to 15";
-    default:  return "a count of cars from 0 to 1000000";
-    }
-}
-
-}  // namespace
-
-bool readsAsWritten(char letter, const char* field, char* why, int whySize) {
-    if (why && whySize > 0)
-        why[0] = 0;
-    if (std::strchr(field, ','))
-        return refuse(why, whySize, "'%.40s' holds a comma, which ends a field of the groups file", field);
-    if (letter && std::strchr("#EFIN1234", letter)) {
-        char* end = nullptr;
-        errno = 0;
-        long long n = std::strtoll(field, &end, 10);
-        if (end == field || errno == ERANGE || !onlyBlanksFrom(end))
-            return refuse(why, whySize, "'%.40s' is no whole number", field);
-        if (!wholeInRange(letter, n)) {
-            if (why && whySize > 0)
-                std::snprintf(why, std::size_t(whySize), "%lld is not %s", n, wholeRange(letter));
-            return false;
-        }
-        return true;
-    }
-    if (letter && std::strchr("ABCDGHKLMPQ", letter)) {
-        char* end = nullptr;
-        double value = std::strtod(field, &end);
-        if (end == field)
-            return refuse(why, whySize, "'%.40s' is no number", field);
-        double held = std::strchr("CGHKL", letter) ? lengthHeld(value)
-                    : std::strchr("PQ", letter) ? zoneHeld(value)
-                    : letter == 'D' ? value * world.stepsPerSecond : value;
-        if (!finiteFloat(value) || !finiteFloat(held))
-            return refuse(why, whySize, "'%.40s' is not a usable number", field);
-        if (!onlyBlanksFrom(end))
-            return refuse(why, whySize, "'%.40s' is more than a number", field);
-        return true;
-    }
-    if (letter == 'Z' && colourByName(field) == -1)
-        return refuse(why, whySize, "'%.40s' is no colour name", field);
-    return true;
-}
-
 void applyGroupField(int group, char letter, const char* field) {
-    if (!inGroupRange(group))
-        return;
-    applyField(letter, field, group);
+    if (inGroupRange(group) && letter != '#')
+        applyField(letter, field, group);
 }

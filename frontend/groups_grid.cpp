@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
-static_assert(sizeof reader.groupsSet == MaxGroups, "a flag for every group");
+static_assert(sizeof reader.groupLine / sizeof reader.groupLine[0] == MaxGroups, "a line for every group");
 
 const GridColumn GridColumnTable[GridColumns] = {
     {'#', "Group", "group"},
@@ -176,7 +176,7 @@ void fillGroupGrid(GroupGrid& grid) {
     const bool fileInUse = world.groupsPath[0] != 0;
     grid.rowCount = 0;
     for (int g = 0; g < MaxGroups; g++) {
-        if (counted(g, -1) == 0 && !(fileInUse && reader.groupsSet[g]))
+        if (counted(g, -1) == 0 && !(fileInUse && reader.groupLine[g] > 0))
             continue;
         const int row = grid.rowCount++;
         grid.group[row] = g;
@@ -195,7 +195,7 @@ EditResult editGroupCell(int g, int column, const char* text, char* message, int
         return EditRefused;
     }
     const GridColumn& c = GridColumnTable[column];
-    char value[CellSize * 4], why[96];
+    char value[CellSize * 4], why[200];
     trimmed(text, value, sizeof value);
     EditResult result = EditApplied;
     if (c.letter == '#' || c.letter == 'R') {
@@ -207,6 +207,9 @@ EditResult editGroupCell(int g, int column, const char* text, char* message, int
         result = EditRefused;
     } else if (std::strlen(text) >= sizeof value - 1) {
         std::snprintf(why, sizeof why, "the text is too long for column %c", c.letter);
+        result = EditRefused;
+    } else if (std::strchr(value, ',')) {
+        std::snprintf(why, sizeof why, "'%s' holds a comma, which ends a field of the groups file", value);
         result = EditRefused;
     } else if (!readsAsWritten(c.letter, value, why, sizeof why)) {
         result = EditRefused;

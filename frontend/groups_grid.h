@@ -8,7 +8,7 @@
 enum {
     GridColumns = 22,           // the group, Z, A to I, K to N, P, Q, R, lanes 1 to 4
     CellSize    = 24,           // a cell's text and its terminator
-    EditMessageSize = 160,
+    EditMessageSize = 360,
 };
 
 struct GridColumn {

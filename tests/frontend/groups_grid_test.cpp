@@ -108,6 +108,10 @@ TEST_F(GroupGridTest, EveryCellReadBackByTheReaderGivesTheValueItShows) {
     for (int g = 0; g < MaxGroups; g++)
         for (const char* letters = "ABCDEFGHIKLMPQZ"; *letters; letters++) {
             const char letter = *letters;
+            // The built-in groups without a preferred lane hold lane 5, which
+            // the reader takes but warns of: the cell shows it as it is.
+            if (letter == 'E' && !world.groups[g].hasPreferredLane)
+                continue;
             std::string text = cell(g, letter);
             char why[96];
             ASSERT_TRUE(readsAsWritten(letter, text.c_str(), why, sizeof why))
@@ -169,11 +173,8 @@ TEST_F(GroupGridTest, AnEditLogsOneLineAndTakesEffectAtTheNextStep) {
     edit(2, 'A', "-5", EditApplied);
     EXPECT_EQ(world.groups[2].desiredSpeed, -5.0f);
     EXPECT_EQ(edit(0, 'A', "42.5", EditUnchanged), "");
-    // Any lane but 1 to 4 means none, as in the file.
     edit(0, 'E', "2", EditApplied);
-    EXPECT_TRUE(world.groups[0].hasPreferredLane);
-    edit(0, 'E', "5", EditApplied);
-    EXPECT_FALSE(world.groups[0].hasPreferredLane);
+    EXPECT_EQ(world.groups[0].preferredLane, 1);
 }
 
 TEST_F(GroupGridTest, ValuesTheReaderWouldNotTakeAsWrittenLeaveTheGroupAsItWas) {
@@ -183,13 +184,14 @@ TEST_F(GroupGridTest, ValuesTheReaderWouldNotTakeAsWrittenLeaveTheGroupAsItWas) 
     const Bad bad[] = {
         {'A', "30,5", "comma"}, {'A', "fast", "no number"}, {'A', "nan", "not a usable"},
         {'A', "inf", "not a usable"}, {'A', "1e39", "not a usable"}, {'A', "1e400", "not a usable"},
-        {'A', "30 mph", "more than a number"}, {'A', "", "empty"}, {'A', "   ", "empty"},
+        {'A', "30 mph", "is read as 30"}, {'A', "", "empty"}, {'A', "   ", "empty"},
         {'C', "1e38", "not a usable"},  // (1e38 - 1) * 18 is past a float
         {'D', "3e37", "not a usable"},  // times 16 steps a second
-        {'E', "two", "no whole number"}, {'E', "1.5", "no whole number"},
-        {'E', "99999999999", "not a lane"},
-        {'F', "7", "left-change"}, {'I', "0", "right-change"}, {'I', "99999999999999999999", "no whole"},
-        {'N', "-5", "count of cars"}, {'N', "1000001", "count of cars"}, {'2', "x", "no whole"},
+        {'E', "two", "no whole number"}, {'E', "1.5", "is read as 1"},
+        {'E', "99999999999", "no lane"}, {'E', "5", "no lane"},
+        {'F', "7", "no left-change code"}, {'I', "0", "no right-change code"},
+        {'I', "99999999999999999999", "is read as"},
+        {'N', "-5", "places none"}, {'N', "1000001", "were held to 1000000"}, {'2', "x", "no whole"},
         {'Z', "Reddish", "no colour"}, {'Z', "Red,Blue", "comma"}, {'R', "#10", "cannot be edited"},
         {'#', "4", "cannot be edited"},
     };
