@@ -7,9 +7,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <algorithm>
+#include <fcntl.h>
 #include <sstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -128,6 +130,8 @@ bool readValues(Reader& r, const std::string& text, char column, std::vector<std
     for (const std::string& v : splitList(text)) {
         if (v.empty())
             return r.fail("empty value in the list");
+        if (v == "together")
+            return r.fail("together ends a vary line; it cannot be a value");
         // Every value of a run must fit one row of the reader's 1022 characters.
         if (v.size() > MaxValueLength)
             return r.fail("a value may hold at most 64 characters");
@@ -142,7 +146,20 @@ bool readValues(Reader& r, const std::string& text, char column, std::vector<std
     return true;
 }
 
-bool readVary(Reader& r, const std::string& target, const std::string& text, Experiment& e) {
+// "... together" at the end of a vary's values.
+bool endsWithTogether(std::string& text) {
+    static const std::string Word = "together";
+    if (text.size() < Word.size() ||
+        text.compare(text.size() - Word.size(), Word.size(), Word) != 0)
+        return false;
+    std::size_t before = text.size() - Word.size();
+    if (before > 0 && text[before - 1] != ' ' && text[before - 1] != '\t')
+        return false;
+    text = trim(text.substr(0, before));
+    return true;
+}
+
+bool readVary(Reader& r, const std::string& target, std::string text, Experiment& e) {
     std::size_t dot = target.find('.');
     Vary v;
     long group;
@@ -161,10 +178,70 @@ bool readVary(Reader& r, const std::string& target, const std::string& text, Exp
         if (other.group == v.group && other.column == v.column)
             return r.fail("column " + target + " is already varied on line " +
                           std::to_string(other.line));
+    v.together = endsWithTogether(text);
+    if (v.together && e.varies.empty())
+        return r.fail("together changes a vary in step with the vary line before it, and there is none");
     if (!readValues(r, text, v.column, v.values))
         return false;
+    if (v.together && v.values.size() != e.varies.back().values.size())
+        return r.fail("vary " + target + " has " + std::to_string(v.values.size()) +
+                      " values but changes together with vary " + varyName(e.varies.back()) +
+                      " (line " + std::to_string(e.varies.back().line) + "), which has " +
+                      std::to_string(e.varies.back().values.size()));
     e.varies.push_back(v);
     return true;
+}
+
+// The longest row a run's groups file gives each varied group must fit the
+// reader's line, or the run would quietly use the base's values.
+bool checkRowLengths(Reader& r, const Experiment& e) {
+    std::string columns;
+    for (const Vary& v : e.varies)
+        if (columns.find(v.column) == std::string::npos)
+            columns += v.column;
+    std::size_t note = std::string(",ombrane-lab run ").size() + std::to_string(runCount(e)).size();
+    for (int g = 0; g < GroupCount; g++) {
+        std::size_t length = std::to_string(g).size() + note;
+        int lastLine = 0;
+        for (char c : columns) {
+            std::size_t widest = 0;
+            for (const Vary& v : e.varies) {
+                if (v.group != g || v.column != c)
+                    continue;
+                for (const std::string& value : v.values)
+                    widest = std::max(widest, value.size());
+                lastLine = std::max(lastLine, v.line);
+            }
+            length += 1 + widest;
+        }
+        if (lastLine && length > ReaderLineLimit) {
+            r.line = lastLine;
+            return r.fail("the values varied for group " + std::to_string(g) + " make a row of " +
+                          std::to_string(length) + " characters, more than the " +
+                          std::to_string(ReaderLineLimit) + " a groups file's line may hold");
+        }
+    }
+    return true;
+}
+
+// Splits text into lines ended by a line feed, a carriage return and line
+// feed, or a carriage return alone (a file saved by an old Mac editor).
+std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    // A byte-order mark, as some Windows editors save UTF-8.
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        start = 3;
+    while (start < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string::npos) {
+            lines.push_back(text.substr(start));
+            break;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1 + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n');
+    }
+    return lines;
 }
 
 bool readSetting(Reader& r, const std::string& key, const std::string& value, Experiment& e) {
@@ -219,11 +296,9 @@ bool parseExperiment(const std::string& text, const std::string& path, Experimen
     e = Experiment();
     e.path = path;
     Reader r{path, problem};
-    std::istringstream in(text);
-    std::string raw;
     std::vector<std::string> seen;
-    int warmupLine = 0, zoneLine = 0;
-    while (std::getline(in, raw)) {
+    int warmupLine = 0, zoneLine = 0, stepsLine = 0, periodLine = 0;
+    for (const std::string& raw : splitLines(text)) {
         r.line++;
         std::string line = trim(raw.substr(0, raw.find('#')));
         if (line.empty())
@@ -253,6 +328,10 @@ bool parseExperiment(const std::string& text, const std::string& path, Experimen
             warmupLine = r.line;
         if (key == "zone")
             zoneLine = r.line;
+        if (key == "steps")
+            stepsLine = r.line;
+        if (key == "period")
+            periodLine = r.line;
         if (key == "repeat" && !force && runCount(e) > maxRuns)
             return r.fail("more than " + std::to_string(maxRuns) + " runs; give --force to run them all");
         if (key == "repeat" && runCount(e) > MostRuns)
@@ -262,30 +341,77 @@ bool parseExperiment(const std::string& text, const std::string& path, Experimen
         problem = path + ": no base = GROUPS.csv line";
         return false;
     }
-    r.line = warmupLine;
+    r.line = warmupLine ? warmupLine : stepsLine ? stepsLine : periodLine;
     if (e.warmup >= e.steps || e.steps - e.warmup < e.period)
         return r.fail("warmup leaves less than one measuring period (" + std::to_string(e.period) +
                       " steps) of the " + std::to_string(e.steps) + " steps to measure");
+    // Periods end at multiples of the period, and one counts when it starts
+    // at or after the warm-up.
+    long firstStart = (e.warmup + e.period - 1) / e.period * e.period;
+    if (firstStart + e.period > e.steps)
+        return r.fail("no whole measuring period after the warm-up: periods start at multiples of " +
+                      std::to_string(e.period) + " steps, so the first one measured would run from step " +
+                      std::to_string(firstStart) + " to " + std::to_string(firstStart + e.period) +
+                      ", past the " + std::to_string(e.steps) + " steps");
+    if (!checkRowLengths(r, e))
+        return false;
     r.line = zoneLine;
     if (e.legacy && e.zone)
         return r.fail("the earlier edition has no construction zone");
     return true;
 }
 
+bool readInputFile(const std::string& path, long limit, std::string& text, std::string& problem) {
+    // Not blocking: opening a FIFO would wait for a writer.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        problem = path + ": cannot read it: " + std::strerror(errno);
+        return false;
+    }
+    struct stat about;
+    if (::fstat(fd, &about) != 0 || !S_ISREG(about.st_mode)) {
+        ::close(fd);
+        problem = path + ": cannot read it: not a regular file";
+        return false;
+    }
+    if (about.st_size > limit) {
+        ::close(fd);
+        problem = path + ": cannot read it: larger than " + std::to_string(limit >> 20) + " MB";
+        return false;
+    }
+    text.clear();
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            problem = path + ": cannot read it: " + std::strerror(errno);
+            ::close(fd);
+            return false;
+        }
+        if (n == 0)
+            break;
+        // A file growing while it is read is held to the limit too.
+        if (long(text.size()) + n > limit) {
+            ::close(fd);
+            problem = path + ": cannot read it: larger than " + std::to_string(limit >> 20) + " MB";
+            return false;
+        }
+        text.append(buffer, std::size_t(n));
+    }
+    ::close(fd);
+    return true;
+}
+
 bool loadExperiment(const std::string& path, Experiment& e, std::string& problem, bool force,
                     int* exitCode) {
-    std::ifstream in(path, std::ios::binary);
-    struct stat about;
-    // A folder opens as a stream, but reads as nothing.
-    if (!in || ::stat(path.c_str(), &about) != 0 || !S_ISREG(about.st_mode)) {
-        problem = path + ": cannot read it";
+    std::string text;
+    if (!readInputFile(path, MostExperimentBytes, text, problem)) {
         *exitCode = 1;
         return false;
     }
-    std::ostringstream text;
-    if (in.peek() != std::ifstream::traits_type::eof())
-        text << in.rdbuf();
-    if (!parseExperiment(text.str(), path, e, problem, force)) {
+    if (!parseExperiment(text, path, e, problem, force)) {
         *exitCode = 2;
         return false;
     }
@@ -304,6 +430,8 @@ std::string basePathOf(const Experiment& e) {
 long runCount(const Experiment& e) {
     long total = e.repeat;
     for (const Vary& v : e.varies) {
+        if (v.together)
+            continue;
         total *= long(v.values.size());
         if (total > 2000000000L)
             return 2000000000L;  // far past any limit; keeps the product in range
@@ -322,10 +450,15 @@ std::vector<RunPlan> planRuns(const Experiment& e) {
         plan.repeat = int(rest % e.repeat) + 1;
         rest /= e.repeat;
         for (std::size_t k = e.varies.size(); k-- > 0;) {
+            if (e.varies[k].together)
+                continue;
             long size = long(e.varies[k].values.size());
             plan.choice[k] = int(rest % size);
             rest /= size;
         }
+        for (std::size_t k = 1; k < e.varies.size(); k++)
+            if (e.varies[k].together)
+                plan.choice[k] = plan.choice[k - 1];
         plan.number = int(n) + 1;
         runs.push_back(plan);
     }
@@ -353,8 +486,32 @@ std::string canonicalText(const Experiment& e, const std::string& baseName) {
         out << "vary " << varyName(v) << " = ";
         for (std::size_t k = 0; k < v.values.size(); k++)
             out << (k ? ", " : "") << v.values[k];
-        out << "\n";
+        out << (v.together ? " together\n" : "\n");
     }
+    return out.str();
+}
+
+std::string runKey(const Experiment& e, const std::string& baseText, const RunPlan& run) {
+    // FNV-1a: a checksum to tell bases apart, not a guard against forgery.
+    unsigned long long hash = 1469598103934665603ULL;
+    for (unsigned char c : baseText) {
+        hash ^= c;
+        hash *= 1099511628211ULL;
+    }
+    char checksum[24];
+    std::snprintf(checksum, sizeof checksum, "%016llx", hash);
+    std::ostringstream out;
+    out << "# What this run is; its results count only for a run with these inputs.\n";
+    out << "base checksum = " << checksum << "\n";
+    out << "steps = " << e.steps << "\nwarmup = " << e.warmup << "\nperiod = " << e.period << "\n";
+    out << "detector =";
+    for (const std::string& d : e.detectors)
+        out << ' ' << d;
+    out << "\nedition = " << (e.legacy ? "legacy" : "current") << "\n";
+    out << "zone = " << (e.zone ? "on" : "off") << "\n";
+    for (std::size_t k = 0; k < e.varies.size(); k++)
+        out << varyName(e.varies[k]) << " = " << e.varies[k].values[std::size_t(run.choice[k])] << "\n";
+    out << "repeat = " << run.repeat << "\n";
     return out.str();
 }
 

@@ -11,6 +11,7 @@ struct Vary {
     char column = 0;                  // a groups-file column letter
     std::vector<std::string> values;  // as written into the groups file
     int line = 0;                     // of the experiment file, for messages
+    bool together = false;            // changes in step with the vary before it
 };
 
 struct Experiment {
@@ -25,6 +26,15 @@ struct Experiment {
     long repeat = 1;                // runs per combination of values
     std::vector<Vary> varies;       // in file order; the first varies slowest
 };
+
+// Largest experiment file read, and largest base groups file.
+constexpr long MostExperimentBytes = 1L << 20;
+constexpr long MostBaseBytes = 16L << 20;
+
+// Reads an input file whole: only a regular file (not a folder, device or
+// FIFO, which could hang or never end) of at most limit bytes. False with a
+// message "PATH: reason".
+bool readInputFile(const std::string& path, long limit, std::string& text, std::string& problem);
 
 // One run: its number (1 up) and the index of its value in each vary.
 struct RunPlan {
@@ -51,10 +61,12 @@ bool loadExperiment(const std::string& path, Experiment& e, std::string& problem
 // joined with basePath unless that is absolute).
 std::string basePathOf(const Experiment& e);
 
-// Total runs: the product of the value counts times repeat.
+// Total runs: the product of the value counts times repeat (a vary that
+// changes together with another adds none).
 long runCount(const Experiment& e);
 
-// Every run, numbered 1 up; the last vary changes fastest, then the repeat.
+// Every run, numbered 1 up; the last vary changes fastest, then the repeat;
+// a vary together with the one before it takes that one's value index.
 std::vector<RunPlan> planRuns(const Experiment& e);
 
 // The experiment written back in the same syntax with every value listed and
@@ -66,6 +78,11 @@ std::string canonicalText(const Experiment& e, const std::string& baseName);
 // header row of the varied columns and one row per varied group, so that the
 // run's values are read last and win. A column the base lacks is added so.
 std::string runGroupsText(const std::string& baseText, const Experiment& e, const RunPlan& run);
+
+// What a run is: the settings, the base's checksum, the run's values and
+// its repeat. Two runs with the same key give the same result, whatever
+// their numbers.
+std::string runKey(const Experiment& e, const std::string& baseText, const RunPlan& run);
 
 // "0.N" for a vary: the column name of its values in results.
 std::string varyName(const Vary& v);

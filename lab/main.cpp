@@ -140,9 +140,9 @@ int prepare(const Arguments& a, Experiment& e, std::string& dir) {
         std::fprintf(stderr, "ombrane-lab: %s\n", problem.c_str());
         return code;
     }
-    if (!readWholeFile(basePathOf(e), baseText)) {
+    if (!readInputFile(basePathOf(e), MostBaseBytes, baseText, problem)) {
         std::fprintf(stderr, "ombrane-lab: %s: cannot read the base file %s\n", a.target.c_str(),
-                     basePathOf(e).c_str());
+                     problem.c_str());
         return 1;
     }
     dir = a.out.empty() ? defaultOut(a.target) : a.out;
