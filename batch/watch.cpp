@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -19,6 +20,7 @@ constexpr double TrajectoryLimit = 1e9;     // bytes: above it, only with --forc
 struct Output {
     std::FILE* file;
     const char* path;
+    int created;  // flag: no file was there before
 };
 
 struct Watch {
@@ -28,14 +30,30 @@ struct Watch {
     int    started;                         // flag: the first step was seen
 } watch;
 
+// Opened, but emptied only once the run is sure to start (startWatching): a
+// run refused before that leaves a file that was there as it was.
 bool open(Output& out, const char* path) {
     out.path = path;
-    out.file = path ? std::fopen(path, "wb") : nullptr;
-    if (path && !out.file) {
+    out.file = nullptr;
+    if (!path)
+        return true;
+    out.created = ::access(path, F_OK) != 0;
+    int fd = ::open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    out.file = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
+    if (!out.file) {
         std::fprintf(stderr, "ombrane-batch: cannot write %s: %s\n", path, std::strerror(errno));
+        if (fd >= 0)
+            ::close(fd);
         return false;
     }
     return true;
+}
+
+bool empty(Output& out) {
+    if (!out.file || ::ftruncate(::fileno(out.file), 0) == 0)
+        return true;
+    std::fprintf(stderr, "ombrane-batch: cannot write %s: %s\n", out.path, std::strerror(errno));
+    return false;
 }
 
 // The report line of this step's tick was built just before it: every sample
@@ -139,12 +157,6 @@ bool openOutputs(const Options& o) {
             return false;
         watch.plotting = 1;
     }
-    if (watch.measures.file)
-        writeMeasuresHeader(watch.measures.file);
-    if (watch.groupMeasures.file)
-        writeGroupMeasuresHeader(watch.groupMeasures.file);
-    if (watch.trajectories.file)
-        writeTrajectoriesHeader(watch.trajectories.file);
     return true;
 }
 
@@ -161,19 +173,29 @@ bool checkTrajectorySize(const Options& o) {
         return true;
     std::fclose(watch.trajectories.file);
     watch.trajectories.file = nullptr;
-    ::unlink(o.trajectoriesPath);
+    if (watch.trajectories.created)
+        ::unlink(o.trajectoriesPath);
     return false;
 }
 
-void startWatching(const Options& o) {
+bool startWatching(const Options& o) {
+    if (!empty(watch.measures) || !empty(watch.groupMeasures) || !empty(watch.trajectories))
+        return false;
+    if (watch.measures.file)
+        writeMeasuresHeader(watch.measures.file);
+    if (watch.groupMeasures.file)
+        writeGroupMeasuresHeader(watch.groupMeasures.file);
+    if (watch.trajectories.file)
+        writeTrajectoriesHeader(watch.trajectories.file);
     if (!watch.measures.file && !watch.groupMeasures.file && !watch.trajectories.file &&
         !watch.plotting)
-        return;
+        return true;
     long period = o.period ? o.period : world.reportPeriod > 0 ? world.reportPeriod : DefaultPeriod;
     configureMeasures(int(period), o.detectors, o.detectorCount);
     if (watch.plotting)
         choosePlotSampling(o.every, o.steps, int(carsExpected()));
     runObserver = observeStep;
+    return true;
 }
 
 bool finishOutputs() {

@@ -63,7 +63,7 @@ void checkAccepted(const Experiment& e) {
         }
         // Distinct runs are distinct inputs, unless only their order differs.
         if (r > 0 && e.repeat == 1 && e.varies.size() == 1)
-            require(runKey(e, Base, run) != runKey(e, Base, plans[r - 1]) ||
+            require(runKey(e, run) != runKey(e, plans[r - 1]) ||
                     e.varies[0].values[std::size_t(run.choice[0])] ==
                         e.varies[0].values[std::size_t(plans[r - 1].choice[0])]);
     }

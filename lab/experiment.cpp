@@ -439,29 +439,33 @@ long runCount(const Experiment& e) {
     return total;
 }
 
+RunPlan planOf(const Experiment& e, long number) {
+    RunPlan plan;
+    plan.choice.assign(e.varies.size(), 0);
+    // number - 1 in mixed radix: the repeat is the fastest digit, then the last vary.
+    long rest = number - 1;
+    plan.repeat = int(rest % e.repeat) + 1;
+    rest /= e.repeat;
+    for (std::size_t k = e.varies.size(); k-- > 0;) {
+        if (e.varies[k].together)
+            continue;
+        long size = long(e.varies[k].values.size());
+        plan.choice[k] = int(rest % size);
+        rest /= size;
+    }
+    for (std::size_t k = 1; k < e.varies.size(); k++)
+        if (e.varies[k].together)
+            plan.choice[k] = plan.choice[k - 1];
+    plan.number = int(number);
+    return plan;
+}
+
 std::vector<RunPlan> planRuns(const Experiment& e) {
     std::vector<RunPlan> runs;
     long total = runCount(e);
-    RunPlan plan;
-    plan.choice.assign(e.varies.size(), 0);
-    for (long n = 0; n < total; n++) {
-        // n in mixed radix: the repeat is the fastest digit, then the last vary.
-        long rest = n;
-        plan.repeat = int(rest % e.repeat) + 1;
-        rest /= e.repeat;
-        for (std::size_t k = e.varies.size(); k-- > 0;) {
-            if (e.varies[k].together)
-                continue;
-            long size = long(e.varies[k].values.size());
-            plan.choice[k] = int(rest % size);
-            rest /= size;
-        }
-        for (std::size_t k = 1; k < e.varies.size(); k++)
-            if (e.varies[k].together)
-                plan.choice[k] = plan.choice[k - 1];
-        plan.number = int(n) + 1;
-        runs.push_back(plan);
-    }
+    runs.reserve(std::size_t(total));
+    for (long n = 1; n <= total; n++)
+        runs.push_back(planOf(e, n));
     return runs;
 }
 
@@ -491,18 +495,22 @@ std::string canonicalText(const Experiment& e, const std::string& baseName) {
     return out.str();
 }
 
-std::string runKey(const Experiment& e, const std::string& baseText, const RunPlan& run) {
-    // FNV-1a: a checksum to tell bases apart, not a guard against forgery.
+std::string checksumOf(const std::string& text) {
+    // 64-bit FNV-1a.
     unsigned long long hash = 1469598103934665603ULL;
-    for (unsigned char c : baseText) {
+    for (unsigned char c : text) {
         hash ^= c;
         hash *= 1099511628211ULL;
     }
     char checksum[24];
     std::snprintf(checksum, sizeof checksum, "%016llx", hash);
+    return checksum;
+}
+
+std::string runKey(const Experiment& e, const RunPlan& run) {
     std::ostringstream out;
     out << "# What this run is; its results count only for a run with these inputs.\n";
-    out << "base checksum = " << checksum << "\n";
+    out << "base checksum = " << e.baseChecksum << "\n";
     out << "steps = " << e.steps << "\nwarmup = " << e.warmup << "\nperiod = " << e.period << "\n";
     out << "detector =";
     for (const std::string& d : e.detectors)

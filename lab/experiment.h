@@ -25,7 +25,11 @@ struct Experiment {
     int zone = 0;                   // flag: construction zone on
     long repeat = 1;                // runs per combination of values
     std::vector<Vary> varies;       // in file order; the first varies slowest
+    std::string baseChecksum;       // of the base's text (checksumOf), once it is read
 };
+
+// A checksum to tell texts apart (not a guard against forgery).
+std::string checksumOf(const std::string& text);
 
 // Largest experiment file read, and largest base groups file.
 constexpr long MostExperimentBytes = 1L << 20;
@@ -69,6 +73,9 @@ long runCount(const Experiment& e);
 // a vary together with the one before it takes that one's value index.
 std::vector<RunPlan> planRuns(const Experiment& e);
 
+// Run number (1 to runCount) alone.
+RunPlan planOf(const Experiment& e, long number);
+
 // The experiment written back in the same syntax with every value listed and
 // the base named baseName: what a results folder keeps, and what a rerun into
 // it must match.
@@ -82,7 +89,7 @@ std::string runGroupsText(const std::string& baseText, const Experiment& e, cons
 // What a run is: the settings, the base's checksum, the run's values and
 // its repeat. Two runs with the same key give the same result, whatever
 // their numbers.
-std::string runKey(const Experiment& e, const std::string& baseText, const RunPlan& run);
+std::string runKey(const Experiment& e, const RunPlan& run);
 
 // "0.N" for a vary: the column name of its values in results.
 std::string varyName(const Vary& v);

@@ -5,7 +5,9 @@
 #include "experiment.h"
 #include "plot.h"
 #include "runs.h"
+#include "shell_quote.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -49,8 +51,11 @@ bool parseArguments(int argc, char** argv, Arguments& a) {
     int i = 3;
     if (a.command == "one") {
         char* end = nullptr;
-        if (argc < 4 || (a.run = int(std::strtol(argv[3], &end, 10))) < 1 || *end)
+        errno = 0;
+        long run = argc < 4 ? 0 : std::strtol(argv[3], &end, 10);
+        if (argc < 4 || errno || *end || run < 1 || run > INT_MAX)
             return false;
+        a.run = int(run);
         i = 4;
     } else if (a.command != "run" && a.command != "jobs" && a.command != "collect" &&
                a.command != "plot") {
@@ -106,13 +111,6 @@ std::string findBatch(const std::string& given) {
     return absolute(labFolder() + "/ombrane-batch");
 }
 
-std::string quote(const std::string& s) {
-    std::string out = "'";
-    for (char c : s)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
 std::string defaultOut(const std::string& experimentPath) {
     std::string name = experimentPath.substr(experimentPath.rfind('/') + 1);
     if (name.size() > 4 && name.compare(name.size() - 4, 4, ".txt") == 0)
@@ -120,8 +118,13 @@ std::string defaultOut(const std::string& experimentPath) {
     return name + "-results";
 }
 
-int collect(const std::string& dir, const Experiment& e) {
+// run collects under the lock it holds already.
+int collect(const std::string& dir, const Experiment& e, bool lock) {
     std::string problem;
+    if (lock && !lockFolder(dir, false, problem)) {
+        std::fprintf(stderr, "ombrane-lab: %s\n", problem.c_str());
+        return 1;
+    }
     int missing = collectResults(dir, e, problem);
     if (missing < 0) {
         std::fprintf(stderr, "ombrane-lab: %s\n", problem.c_str());
@@ -130,6 +133,28 @@ int collect(const std::string& dir, const Experiment& e) {
     std::printf("%ld runs, %ld finished: %s/results.csv\n", runCount(e), runCount(e) - missing,
                 dir.c_str());
     return missing ? 3 : 0;
+}
+
+// The commands jobs prints are read a line each (GNU Parallel, a job
+// array), and no quoting the plain shell reads keeps a control character in
+// a word on one line: such paths are refused before anything is made.
+int checkJobPaths(const Arguments& a, const std::string& batch) {
+    std::string out = a.out.empty() ? defaultOut(a.target) : a.out;
+    char here[PATH_MAX] = "";
+    if (out[0] != '/' && !::getcwd(here, sizeof here))
+        here[0] = 0;
+    const std::pair<const char*, std::string> paths[] = {
+        {"--out", out}, {"the current folder", here}, {"ombrane-lab's own path", absolute("/proc/self/exe")},
+        {"--batch", batch}};
+    for (const auto& [what, path] : paths)
+        if (char c = controlCharacterIn(path)) {
+            std::fprintf(stderr,
+                         "ombrane-lab: %s holds the control character 0x%02x; jobs writes one "
+                         "command a line, so the paths in them may hold none\n",
+                         what, unsigned(static_cast<unsigned char>(c)));
+            return 2;
+        }
+    return 0;
 }
 
 // run and jobs: read and check the experiment and its base, then the folder.
@@ -145,6 +170,7 @@ int prepare(const Arguments& a, Experiment& e, std::string& dir) {
                      problem.c_str());
         return 1;
     }
+    e.baseChecksum = checksumOf(baseText);
     dir = a.out.empty() ? defaultOut(a.target) : a.out;
     code = prepareFolder(e, baseText, dir, a.restart, problem);
     if (code) {
@@ -162,8 +188,12 @@ int main(int argc, char** argv) {
         std::fputs(Usage, stderr);
         return 2;
     }
+    setLockOwner(a.command);
     Experiment e;
     std::string dir, problem;
+    if (a.command == "jobs")
+        if (int code = checkJobPaths(a, findBatch(a.batch)))
+            return code;
     if (a.command == "run" || a.command == "jobs") {
         if (int code = prepare(a, e, dir))
             return code;
@@ -184,7 +214,7 @@ int main(int argc, char** argv) {
     if (a.command == "run") {
         long jobs = a.jobs ? a.jobs : ::sysconf(_SC_NPROCESSORS_ONLN);
         int failed = runAll(dir, e, batch, int(jobs < 1 ? 1 : jobs));
-        int code = collect(dir, e);
+        int code = collect(dir, e, false);
         if (failed) {
             std::fprintf(stderr, "ombrane-lab: %d of %ld runs failed\n", failed, runCount(e));
             return 100 + (failed < 155 ? failed : 155);
@@ -196,8 +226,8 @@ int main(int argc, char** argv) {
         std::string where = absolute(dir);
         for (const RunPlan& run : planRuns(e))
             if (!runFinished(dir, e, run.number))
-                std::printf("%s one %s %d --batch %s\n", quote(self).c_str(), quote(where).c_str(),
-                            run.number, quote(batch).c_str());
+                std::printf("%s one %s %d --batch %s\n", shellQuote(self).c_str(),
+                            shellQuote(where).c_str(), run.number, shellQuote(batch).c_str());
         return 0;
     }
     if (a.command == "one") {
@@ -205,11 +235,19 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "ombrane-lab: %s has runs 1 to %ld\n", dir.c_str(), runCount(e));
             return 2;
         }
-        if (runFinished(dir, e, a.run))
+        if (!lockFolder(dir, false, problem)) {
+            std::fprintf(stderr, "ombrane-lab: %s\n", problem.c_str());
+            return 1;
+        }
+        if (runOne(dir, e, batch, a.run, problem))
             return 0;
-        return runOne(dir, e, batch, a.run) ? 0 : 100 + 1;
+        if (!problem.empty()) {
+            std::fprintf(stderr, "ombrane-lab: %s\n", problem.c_str());
+            return 1;
+        }
+        return 100 + 1;
     }
     if (a.command == "collect")
-        return collect(dir, e);
+        return collect(dir, e, true);
     return plotResults(dir, e);
 }

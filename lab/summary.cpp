@@ -62,7 +62,64 @@ std::string mean(double weighted, double weight) {
     return weight > 0 ? fixed(weighted / weight, 3) : "";
 }
 
+bool numberOrEmpty(const std::string& s) {
+    if (s.empty())
+        return true;
+    char* end = nullptr;
+    double value = std::strtod(s.c_str(), &end);
+    return *end == 0 && std::isfinite(value) && s.find_first_of(" \t") == std::string::npos;
+}
+
+// One result file: the header, then rows of the header's width. rows: how
+// many there must be, or -1 for any number.
+bool checkTable(const std::string& text, const char* name, const char* header, int rows,
+                bool groupColumn, std::string& problem) {
+    std::string expected = std::string(header) + "\n";
+    if (text.compare(0, expected.size(), expected) != 0) {
+        problem = std::string(name) + (text.empty() ? " is empty" : ": its header is not " + std::string(header));
+        return false;
+    }
+    if (text.back() != '\n') {
+        problem = std::string(name) + ": its last line is cut short";
+        return false;
+    }
+    std::size_t width = fields(header).size();
+    std::istringstream in(text.substr(expected.size()));
+    std::string line;
+    int count = 0;
+    while (std::getline(in, line)) {
+        count++;
+        std::string where = std::string(name) + ": line " + std::to_string(count + 1);
+        std::vector<std::string> f = fields(line);
+        if (f.size() != width) {
+            problem = where + " has " + std::to_string(f.size()) + " fields, not " + std::to_string(width);
+            return false;
+        }
+        char* end = nullptr;
+        long group = std::strtol(f[0].c_str(), &end, 10);
+        if (f[0].empty() || (groupColumn && (*end || group < 0 || group > 49))) {
+            problem = where + ": '" + f[0] + "' is not a " + (groupColumn ? "group" : "lane");
+            return false;
+        }
+        for (std::size_t k = 1; k < f.size(); k++)
+            if (!numberOrEmpty(f[k])) {
+                problem = where + ": '" + f[k] + "' is not a number";
+                return false;
+            }
+    }
+    if (rows >= 0 && count != rows) {
+        problem = std::string(name) + ": " + std::to_string(count) + " rows, not " + std::to_string(rows);
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
+
+bool checkRunResult(const std::string& laneText, const std::string& groupText, std::string& problem) {
+    return checkTable(laneText, "result.csv", LaneResultColumns, LaneRows, false, problem) &&
+           checkTable(groupText, "result-groups.csv", GroupResultColumns, -1, true, problem);
+}
 
 bool summarizeRun(const std::string& measuresText, const std::string& groupMeasuresText,
                   const Experiment& e, std::string& laneRows, std::string& groupRows,

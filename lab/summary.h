@@ -22,6 +22,12 @@ bool summarizeRun(const std::string& measuresText, const std::string& groupMeasu
                   const Experiment& e, std::string& laneRows, std::string& groupRows,
                   std::string& problem);
 
+// Whether a run's result.csv and result-groups.csv are whole, as
+// summarizeRun and finishing a run write them: their headers, the five lane
+// rows, every row's width, numbers where numbers belong. False with the
+// file, line and reason.
+bool checkRunResult(const std::string& laneText, const std::string& groupText, std::string& problem);
+
 // The tables of the finished runs, in run order: results.csv (one row per run
 // and lane, each group's mean speed on the `all` row) and results-groups.csv
 // (one row per run and group). laneRows and groupRows hold each run's files
