@@ -151,6 +151,24 @@ bool outputsApart(const Options& o) {
     return true;
 }
 
+// The line of the groups file's first NUL byte, or 0. The reader ends a row
+// at a NUL and reads on, so the row was read only in part.
+long lineOfNulByte(const char* path) {
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file)
+        return 0;
+    long line = 1, found = 0;
+    for (int c; (c = std::getc(file)) != EOF;) {
+        if (c == 0) {
+            found = line;
+            break;
+        }
+        line += c == '\n';
+    }
+    std::fclose(file);
+    return found;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -177,6 +195,12 @@ int main(int argc, char** argv) {
         // quietly be a different experiment from the one in the file.
         if (world.errorText[0]) {
             std::fprintf(stderr, "ombrane-batch: %s was read only in part; nothing was run\n", o.groupsPath);
+            return 1;
+        }
+        if (long line = lineOfNulByte(o.groupsPath)) {
+            std::fprintf(stderr,
+                         "ombrane-batch: %s was read only in part: a NUL byte ended line %ld; "
+                         "nothing was run\n", o.groupsPath, line);
             return 1;
         }
     }

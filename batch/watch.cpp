@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -50,7 +51,10 @@ bool open(Output& out, const char* path) {
 }
 
 bool empty(Output& out) {
-    if (!out.file || ::ftruncate(::fileno(out.file), 0) == 0)
+    // A device or a pipe (/dev/null, /dev/full) has nothing to empty.
+    struct stat about;
+    if (!out.file || ::fstat(::fileno(out.file), &about) != 0 || !S_ISREG(about.st_mode) ||
+        ::ftruncate(::fileno(out.file), 0) == 0)
         return true;
     std::fprintf(stderr, "ombrane-batch: cannot write %s: %s\n", out.path, std::strerror(errno));
     return false;

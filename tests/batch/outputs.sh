@@ -2,7 +2,8 @@
 # ombrane-batch's outputs against careless command lines: two outputs, or an
 # output and an input, naming one file are refused before anything is
 # truncated; --rewind-check leaves the outputs as the run without it writes
-# them; a refused trajectory file leaves a file that was there as it was.
+# them; a refused trajectory file leaves a file that was there as it was; a
+# NUL byte in a groups file is a read in part.
 #
 #   outputs.sh <ombrane-batch> <source-dir>
 set -u
@@ -78,6 +79,12 @@ echo "yesterday's trajectories" > t.csv
 "$batch" --steps 1000000 --every 1 --trajectories t.csv g.csv > out.txt 2> err.txt
 [ $? = 1 ] || fail "a 40 GB trajectory file was not refused"
 [ "$(cat t.csv)" = "yesterday's trajectories" ] || fail "the refusal emptied or deleted t.csv"
+
+# --- A NUL byte cuts a row short: read only in part, exit 1 as documented ----------
+{ head -3 original.csv; printf '1,2\0,3\n'; tail -n +4 original.csv; } > nul.csv
+"$batch" --steps 16 nul.csv > out.txt 2> err.txt
+[ $? = 1 ] && grep -q "nul.csv was read only in part: a NUL byte ended line 4" err.txt ||
+    fail "a NUL byte in a row: $(cat err.txt)"
 
 [ $failures = 0 ] && echo "outputs: all checks passed"
 exit $((failures > 0))
