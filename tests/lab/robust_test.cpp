@@ -2,6 +2,7 @@
 // experiment reader, the checks collect makes of each run's result, and the
 // quoting of the commands jobs prints. Each names what broke.
 #include "lab/experiment.h"
+#include "lab/runs.h"
 #include "lab/shell_quote.h"
 #include "lab/summary.h"
 
@@ -62,7 +63,7 @@ TEST(LabExperimentReader, RefusesAWarmUpLeavingNoWholeAlignedPeriod) {
     EXPECT_TRUE(parses("base = b.csv\nsteps = 28800\nwarmup = 27000\nperiod = 1500\n", e, problem));
     EXPECT_TRUE(parses("base = b.csv\nsteps = 30000\nwarmup = 27300\nperiod = 1500\n", e, problem));
     // Without a warmup line the message names the steps.
-    EXPECT_EQ(refusal("base = b.csv\nperiod = 90\nsteps = 100\n").substr(0, 8), "x.txt:3:");
+    EXPECT_EQ(refusal("base = b.csv\nperiod = 90\nsteps = 50\n").substr(0, 8), "x.txt:3:");
 }
 
 // Long varied values made a row the groups reader stops at: the run used the base's values.
@@ -72,7 +73,7 @@ TEST(LabExperimentReader, RefusesValuesMakingARowTheGroupsReaderCannotTake) {
     for (const char* column : {"A", "B", "C", "D", "E", "F", "G", "H", "I", "K", "L", "M", "N", "P", "Q", "R"})
         text += std::string("vary 3.") + column + " = " + v + "\n";
     std::string problem = refusal(text);
-    EXPECT_NE(problem.find("x.txt:17: the values varied for group 3 make a row of 1060 characters"),
+    EXPECT_NE(problem.find("x.txt:17: the values varied for group 3 make a row of 1059 characters"),
               std::string::npos)
         << problem;
     // The same values spread over groups fit.
@@ -190,6 +191,26 @@ TEST(LabCollect, ChecksEachRunsResultFiles) {
     EXPECT_EQ(refused(lanes, std::string(GroupResultColumns) + "\n50,1,1,1,1,1\n"),
               "result-groups.csv: line 2: '50' is not a group");
     EXPECT_EQ(refused(lanes, ""), "result-groups.csv is empty");
+}
+
+// results.csv.tmp was left behind when the write failed (a full disk).
+TEST(LabCollect, LeavesNoTemporaryFileWhenAWriteFails) {
+    std::string dir = testing::TempDir() + "ombrane-lab-atomic-" + std::to_string(::getpid());
+    ASSERT_EQ(::mkdir(dir.c_str(), 0700), 0);
+    // A folder in the way: the rename at the end fails.
+    ASSERT_EQ(::mkdir((dir + "/results.csv").c_str(), 0700), 0);
+    ASSERT_EQ(::mkdir((dir + "/results.csv/inside").c_str(), 0700), 0);
+    EXPECT_FALSE(writeFileAtomic(dir + "/results.csv", "run,lane\n"));
+    struct stat about;
+    EXPECT_NE(::stat((dir + "/results.csv.tmp").c_str(), &about), 0);
+    if (::access("/dev/full", W_OK) == 0) {
+        ASSERT_EQ(::symlink("/dev/full", (dir + "/full.csv.tmp").c_str()), 0);
+        EXPECT_FALSE(writeFileAtomic(dir + "/full.csv", std::string(100000, 'x')));
+        EXPECT_NE(::lstat((dir + "/full.csv.tmp").c_str(), &about), 0);
+    }
+    ::rmdir((dir + "/results.csv/inside").c_str());
+    ::rmdir((dir + "/results.csv").c_str());
+    ::rmdir(dir.c_str());
 }
 
 // --out $'inj\ntouch PWNED #' split a printed command over two lines.
