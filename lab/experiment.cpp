@@ -89,8 +89,10 @@ struct Reader {
     }
 };
 
-// "a..b by s" or "a..b" (step 1), or a list "x, y, z".
-bool readValues(Reader& r, const std::string& text, char column, std::vector<std::string>& values) {
+// "a..b by s" or "a..b" (step 1), or a list "x, y, z". A range of more than
+// most values is refused with tooMany before it is written out.
+bool readValues(Reader& r, const std::string& text, char column, std::vector<std::string>& values,
+                long most, const std::string& tooMany) {
     std::size_t dots = text.find("..");
     if (dots != std::string::npos) {
         std::string from = trim(text.substr(0, dots));
@@ -114,6 +116,8 @@ bool readValues(Reader& r, const std::string& text, char column, std::vector<std
         if (span >= 1e6)
             return r.fail("the range holds more than a million values");
         long count = long(std::floor(span + 1e-9)) + 1;
+        if (count > most)
+            return r.fail(tooMany);
         // Whole numbers stay whole while a long holds them exactly.
         bool whole = integral(from) && integral(to) && integral(by) && std::fabs(a) < 1e15 &&
                      std::fabs(b) < 1e15 && s < 1e15;
@@ -159,7 +163,8 @@ bool endsWithTogether(std::string& text) {
     return true;
 }
 
-bool readVary(Reader& r, const std::string& target, std::string text, Experiment& e) {
+bool readVary(Reader& r, const std::string& target, std::string text, Experiment& e, bool force,
+              long maxRuns) {
     std::size_t dot = target.find('.');
     Vary v;
     long group;
@@ -181,7 +186,20 @@ bool readVary(Reader& r, const std::string& target, std::string text, Experiment
     v.together = endsWithTogether(text);
     if (v.together && e.varies.empty())
         return r.fail("together changes a vary in step with the vary line before it, and there is none");
-    if (!readValues(r, text, v.column, v.values))
+    long most;
+    std::string tooMany;
+    if (v.together) {
+        const Vary& leader = e.varies.back();
+        most = long(leader.values.size());
+        tooMany = "vary " + target + " has more values than the " + std::to_string(most) + " of vary " +
+                  varyName(leader) + " (line " + std::to_string(leader.line) +
+                  "), with which it changes together";
+    } else {
+        most = (force ? MostRuns : maxRuns) / runCount(e);
+        tooMany = force ? "more than a million runs"
+                        : "more than " + std::to_string(maxRuns) + " runs; give --force to run them all";
+    }
+    if (!readValues(r, text, v.column, v.values, most, tooMany))
         return false;
     if (v.together && v.values.size() != e.varies.back().values.size())
         return r.fail("vary " + target + " has " + std::to_string(v.values.size()) +
@@ -309,7 +327,7 @@ bool parseExperiment(const std::string& text, const std::string& path, Experimen
         std::string key = trim(line.substr(0, eq));
         std::string value = trim(line.substr(eq + 1));
         if (key.compare(0, 5, "vary ") == 0 || key.compare(0, 5, "vary\t") == 0) {
-            if (!readVary(r, trim(key.substr(5)), value, e))
+            if (!readVary(r, trim(key.substr(5)), value, e, force, maxRuns))
                 return false;
             if (!force && runCount(e) > maxRuns)
                 return r.fail("more than " + std::to_string(maxRuns) +

@@ -16,6 +16,9 @@
 
 #include <string>
 
+// DIR/runs/NNNN, the folder of run number n.
+std::string runFolderPath(const std::string& dir, const Experiment& e, int number);
+
 // Writes text to path.tmp, flushes it to the disk and renames it to path, so
 // that path is either absent, as it was, or whole. False when any step fails.
 bool writeFileAtomic(const std::string& path, const std::string& text);
@@ -30,6 +33,10 @@ void setLockOwner(const std::string& command);
 // Locks DIR for the life of the process: exclusive for run and jobs, shared
 // for one and collect. False, with who holds it, when another has it.
 bool lockFolder(const std::string& dir, bool exclusive, std::string& problem);
+
+// Locks run n's folder for the life of the process, for one. False, with
+// who holds it, when another process runs it.
+bool lockRun(const std::string& dir, const Experiment& e, int number, std::string& problem);
 
 // Makes DIR ready for the experiment under DIR's exclusive lock: the
 // folders, experiment.txt, base.csv and every run's run.txt and groups.csv.

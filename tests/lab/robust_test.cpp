@@ -114,8 +114,14 @@ TEST(LabExperimentReader, VariesColumnsTogetherInStep) {
 
     EXPECT_EQ(refusal("base = b.csv\nvary 1.N = 1, 2 together\n"),
               "x.txt:2: together changes a vary in step with the vary line before it, and there is none");
-    EXPECT_EQ(refusal("base = b.csv\nvary 1.N = 1, 2\nvary 2.N = 1..3 together\n"),
+    EXPECT_EQ(refusal("base = b.csv\nvary 1.N = 1, 2\nvary 2.N = 1, 2, 3 together\n"),
               "x.txt:3: vary 2.N has 3 values but changes together with vary 1.N (line 2), which has 2");
+    // Found by fuzzing: a long range was written out value by value before it was refused.
+    EXPECT_EQ(refusal("base = b.csv\nvary 1.N = 1, 2\nvary 2.N = 1..1000000 together\n"),
+              "x.txt:3: vary 2.N has more values than the 2 of vary 1.N (line 2), with which it "
+              "changes together");
+    EXPECT_EQ(refusal("base = b.csv\nvary 1.N = 1, 2\nvary 2.N = 2..602640\n"),
+              "x.txt:3: more than 10000 runs; give --force to run them all");
     // As a value it would read back as the keyword.
     EXPECT_EQ(refusal("base = b.csv\nvary 1.Z = red,together\n"),
               "x.txt:2: together ends a vary line; it cannot be a value");
