@@ -21,7 +21,9 @@ const char* optional(char* out, int size, double value) {
 }  // namespace
 
 void formatSeconds(char* out, int size, int step) {
-    std::snprintf(out, size_t(size), "%.10g", double(step) / world.stepsPerSecond);
+    // Thirteen digits hold every step an int counts (134217727.9375 s)
+    // exactly; below a million seconds it writes what ten did.
+    std::snprintf(out, size_t(size), "%.13g", double(step) / world.stepsPerSecond);
 }
 
 void writeMeasuresHeader(std::FILE* f) {

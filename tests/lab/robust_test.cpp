@@ -1,6 +1,8 @@
 // Regressions from a hostile-user probe of ombrane-lab, by surface: the
 // experiment reader, the checks collect makes of each run's result, and the
 // quoting of the commands jobs prints. Each names what broke.
+#include "core/world.h"
+#include "files/measure_files.h"
 #include "lab/experiment.h"
 #include "lab/runs.h"
 #include "lab/shell_quote.h"
@@ -254,4 +256,22 @@ TEST(LabJobsQuoting, RefusesEveryControlCharacterAndQuotesTheRest) {
     ::unlink(script.c_str());
     struct stat about;
     EXPECT_NE(::stat((testing::TempDir() + "PWNED").c_str(), &about), 0);
+}
+
+// time_s labels stopped being unique beyond about 1.6e9 steps (ten digits).
+TEST(BatchOutputs, TimeLabelsAreExactForEveryStep) {
+    auto seconds = [](int step) {
+        char text[32];
+        formatSeconds(text, sizeof text, step);
+        return std::string(text);
+    };
+    int kept = world.stepsPerSecond;
+    world.stepsPerSecond = 16;
+    EXPECT_EQ(seconds(4800), "300");
+    EXPECT_EQ(seconds(1), "0.0625");
+    EXPECT_EQ(seconds(15999999), "999999.9375");
+    EXPECT_EQ(seconds(1600000001), "100000000.0625");
+    EXPECT_EQ(seconds(2147483647), "134217727.9375");
+    EXPECT_NE(seconds(2147483646), seconds(2147483647));
+    world.stepsPerSecond = kept;
 }
