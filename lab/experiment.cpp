@@ -385,7 +385,10 @@ bool parseExperiment(const std::string& text, const std::string& path, Experimen
     return true;
 }
 
-bool readInputFile(const std::string& path, long limit, std::string& text, std::string& problem) {
+bool readInputFile(const std::string& path, long limit, std::string& text, std::string& problem,
+                   bool* refused) {
+    if (refused)
+        *refused = false;
     // Not blocking: opening a FIFO would wait for a writer.
     int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
@@ -396,11 +399,15 @@ bool readInputFile(const std::string& path, long limit, std::string& text, std::
     if (::fstat(fd, &about) != 0 || !S_ISREG(about.st_mode)) {
         ::close(fd);
         problem = path + ": cannot read it: not a regular file";
+        if (refused)
+            *refused = true;
         return false;
     }
     if (about.st_size > limit) {
         ::close(fd);
         problem = path + ": cannot read it: larger than " + std::to_string(limit >> 20) + " MB";
+        if (refused)
+            *refused = true;
         return false;
     }
     text.clear();

@@ -40,8 +40,10 @@ constexpr long MostBaseBytes = 16L << 20;
 
 // Reads an input file whole: only a regular file (not a folder, device or
 // FIFO, which could hang or never end) of at most limit bytes. False with a
-// message "PATH: reason".
-bool readInputFile(const std::string& path, long limit, std::string& text, std::string& problem);
+// message "PATH: reason", and *refused set when the file is there but is no
+// such file (rather than missing or unreadable).
+bool readInputFile(const std::string& path, long limit, std::string& text, std::string& problem,
+                   bool* refused = nullptr);
 
 // One run: its number (1 up) and the index of its value in each vary.
 struct RunPlan {

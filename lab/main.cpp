@@ -197,10 +197,12 @@ int prepare(const Arguments& a, Experiment& e, std::string& dir) {
         std::fprintf(stderr, "ombrane-lab: %s\n", problem.c_str());
         return code;
     }
-    if (!readInputFile(basePathOf(e), MostBaseBytes, baseText, problem)) {
+    bool notAGroupsFile = false;
+    if (!readInputFile(basePathOf(e), MostBaseBytes, baseText, problem, &notAGroupsFile)) {
         std::fprintf(stderr, "ombrane-lab: %s: cannot read the base file %s\n", a.target.c_str(),
                      problem.c_str());
-        return 1;
+        // A folder, a device or a FIFO is there but is no groups file: a bad experiment.
+        return notAGroupsFile ? 2 : 1;
     }
     e.baseChecksum = checksumOf(baseText);
     // Nothing runs that the runs' reader would read otherwise than written.

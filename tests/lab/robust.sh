@@ -162,7 +162,7 @@ mkfifo fifo.csv
 for base in /dev/zero fifo.csv "$work"; do
     sed "s|^base .*|base = $base|" exp.txt > odd-base.txt
     timeout 20 "$lab" run odd-base.txt --out odd-base > /dev/null 2> err.txt
-    [ $? = 1 ] && grep -q "cannot read the base file .*: not a regular file" err.txt ||
+    [ $? = 2 ] && grep -q "cannot read the base file .*: not a regular file" err.txt ||
         fail "base = $base: $(cat err.txt)"
 done
 timeout 20 "$lab" run fifo.csv > /dev/null 2> err.txt
