@@ -5,6 +5,7 @@
 #include "experiment.h"
 #include "plot.h"
 #include "runs.h"
+#include "slurm.h"
 
 #include <climits>
 #include <cstdio>
@@ -19,11 +20,17 @@ namespace {
 const char Usage[] =
     "usage: ombrane-lab run EXPERIMENT.txt [--jobs N] [--out DIR] [--restart] [--force]\n"
     "       ombrane-lab jobs EXPERIMENT.txt [--out DIR] [--restart] [--force]\n"
+    "       ombrane-lab submit EXPERIMENT.txt [--out DIR] [--partition P] [--time T]\n"
+    "                          [--max-array N] [--restart] [--force] [--dry-run]\n"
+    "       ombrane-lab status DIR\n"
     "       ombrane-lab collect DIR\n"
     "       ombrane-lab plot DIR\n"
     "       ombrane-lab one DIR RUN\n"
     "  run      run every unfinished run, N at a time (default: the cores), then collect\n"
     "  jobs     prepare DIR and print one shell command per unfinished run\n"
+    "  submit   prepare DIR and submit its unfinished runs to Slurm as job arrays,\n"
+    "           then a job that collects and plots after them (scripts in DIR/slurm)\n"
+    "  status   runs finished, running and pending in Slurm, failed and left\n"
     "  collect  join the finished runs into DIR/results.csv and DIR/results-groups.csv\n"
     "  plot     draw DIR/fundamental.png and DIR/groups.png from DIR/results.csv\n"
     "  one      run one run of DIR (what the commands of jobs call)\n"
@@ -31,15 +38,42 @@ const char Usage[] =
     "  --restart    forget the finished runs of DIR, even of another experiment\n"
     "  --force      allow more than 10,000 runs\n"
     "  --batch FILE the ombrane-batch to run (default: the one beside ombrane-lab)\n"
+    "  --max-array N  at most N tasks per array (default: Slurm's MaxArraySize)\n"
+    "  --dry-run    write DIR/slurm's scripts and print the sbatch lines only\n"
     "exit: 0 done; 1 a file cannot be read or written; 2 bad usage or experiment;\n"
-    "      3 collect found unfinished runs; 100 + N: N runs failed (at most 255)\n";
+    "      3 collect or status found unfinished runs; 100 + N: N runs failed (at most 255)\n";
 
 struct Arguments {
     std::string command, target, out, batch;
     long jobs = 0;
     int run = 0;
     bool restart = false, force = false;
+    SubmitOptions slurm;
 };
+
+// submit's own options; false when o is not one of them or its value is bad.
+bool parseSubmitOption(const std::string& o, const char* value, SubmitOptions& s, int& i) {
+    if (o == "--dry-run") {
+        s.dryRun = true;
+        return true;
+    }
+    if (!value || *value == '\0')
+        return false;
+    if (o == "--partition") {
+        s.partition = value;
+    } else if (o == "--time") {
+        s.time = value;
+    } else if (o == "--max-array") {
+        char* end = nullptr;
+        s.maxArray = std::strtol(value, &end, 10);
+        if (*end || s.maxArray < 1 || s.maxArray > 1000000)
+            return false;
+    } else {
+        return false;
+    }
+    i++;
+    return true;
+}
 
 bool parseArguments(int argc, char** argv, Arguments& a) {
     if (argc < 3)
@@ -53,20 +87,22 @@ bool parseArguments(int argc, char** argv, Arguments& a) {
             return false;
         i = 4;
     } else if (a.command != "run" && a.command != "jobs" && a.command != "collect" &&
-               a.command != "plot") {
+               a.command != "plot" && a.command != "submit" && a.command != "status") {
         return false;
     }
+    bool prepares = a.command == "run" || a.command == "jobs" || a.command == "submit";
     for (; i < argc; i++) {
         std::string o = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        if (o == "--restart" && (a.command == "run" || a.command == "jobs")) {
+        if (o == "--restart" && prepares) {
             a.restart = true;
-        } else if (o == "--force" && (a.command == "run" || a.command == "jobs")) {
+        } else if (o == "--force" && prepares) {
             a.force = true;
-        } else if (o == "--out" && value && (a.command == "run" || a.command == "jobs")) {
+        } else if (o == "--out" && value && prepares) {
             a.out = value;
             i++;
-        } else if (o == "--batch" && value && a.command != "collect" && a.command != "plot") {
+        } else if (a.command == "submit" && parseSubmitOption(o, value, a.slurm, i)) {
+        } else if (o == "--batch" && value && (prepares || a.command == "one")) {
             a.batch = value;
             i++;
         } else if (o == "--jobs" && value && a.command == "run") {
@@ -164,7 +200,18 @@ int main(int argc, char** argv) {
     }
     Experiment e;
     std::string dir, problem;
-    if (a.command == "run" || a.command == "jobs") {
+    // Slurm's commands are looked for before DIR is made, so that a machine
+    // without them is told so with nothing half-made.
+    if (a.command == "submit") {
+        if (int code = checkSlurm(a.slurm))
+            return code;
+        if (::access(findBatch(a.batch).c_str(), X_OK) != 0) {
+            std::fprintf(stderr, "ombrane-lab: cannot run %s; give --batch FILE\n",
+                         findBatch(a.batch).c_str());
+            return 1;
+        }
+    }
+    if (a.command == "run" || a.command == "jobs" || a.command == "submit") {
         if (int code = prepare(a, e, dir))
             return code;
     } else {
@@ -209,6 +256,10 @@ int main(int argc, char** argv) {
             return 0;
         return runOne(dir, e, batch, a.run) ? 0 : 100 + 1;
     }
+    if (a.command == "submit")
+        return submitRuns(absolute(dir), e, a.slurm, absolute("/proc/self/exe"), batch);
+    if (a.command == "status")
+        return showStatus(dir, e);
     if (a.command == "collect")
         return collect(dir, e);
     return plotResults(dir, e);

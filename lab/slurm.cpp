@@ -1,0 +1,449 @@
+// Slurm runs each task on whichever node it likes, so everything a task
+// needs is named by absolute path in a script kept under DIR/slurm/, and
+// every run's state is read back from DIR (result.csv) and from squeue,
+// never from what submit believed at the time.
+#include "slurm.h"
+
+#include "runs.h"
+#include "shell.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Slurm's MaxArraySize when scontrol cannot say (a dry run without Slurm).
+constexpr long DefaultMaxArraySize = 1001;
+
+std::string runDir(const std::string& dir, const Experiment& e, int number) {
+    return dir + "/runs/" + runFolderName(number, runCount(e));
+}
+
+// One job recorded in DIR/slurm/jobs.txt.
+struct Job {
+    std::string id;
+    bool collect = false;
+    std::vector<int> runs;  // an array's runs, by task index
+};
+
+std::vector<Job> readJobs(const std::string& dir) {
+    std::vector<Job> jobs;
+    std::string text;
+    if (!readWholeFile(dir + "/slurm/jobs.txt", text))
+        return jobs;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream words(line);
+        std::string kind, id, label;
+        words >> kind >> id;
+        if (id.empty() || (kind != "array" && kind != "collect"))
+            continue;
+        Job job{id, kind == "collect", {}};
+        if (kind == "array" && words >> label && label == "runs")
+            for (int run; words >> run;)
+                job.runs.push_back(run);
+        jobs.push_back(job);
+    }
+    return jobs;
+}
+
+bool appendJob(const std::string& dir, const std::string& line) {
+    std::ofstream out(dir + "/slurm/jobs.txt", std::ios::app);
+    out << line << '\n';
+    out.flush();
+    return bool(out);
+}
+
+std::string trimmed(std::string s) {
+    while (!s.empty() && (s.back() == '\n' || s.back() == ' ' || s.back() == '\r'))
+        s.pop_back();
+    return s;
+}
+
+// What squeue says of this user's jobs: "JOB_TASK" (array tasks) or "JOB"
+// mapped to R (running, or ending) or PD (pending).
+struct Queue {
+    bool known = false;
+    std::string problem;
+    std::map<std::string, std::string> state;
+};
+
+Queue readQueue() {
+    Queue q;
+    std::string out, err;
+    int code = runProgram({"squeue", "--noheader", "--array", "--user=" + std::to_string(::getuid()),
+                           "--format=%F %K %t"},
+                          out, err);
+    if (code != 0) {
+        // Slurm's commands end with their fatal line.
+        std::string said = trimmed(err.empty() ? out : err);
+        said = said.substr(said.rfind('\n') == std::string::npos ? 0 : said.rfind('\n') + 1);
+        q.problem = said.empty() ? "squeue exited with " + std::to_string(code) : said;
+        return q;
+    }
+    q.known = true;
+    std::istringstream in(out);
+    std::string job, task, state;
+    while (in >> job >> task >> state)
+        q.state[task == "N/A" ? job : job + "_" + task] = state == "PD" ? "PD" : "R";
+    return q;
+}
+
+// For each run, the last array task that was to run it: "JOB_TASK".
+std::map<int, std::string> lastTasks(const std::vector<Job>& jobs) {
+    std::map<int, std::string> task;
+    for (const Job& job : jobs)
+        for (std::size_t k = 0; k < job.runs.size(); k++)
+            task[job.runs[k]] = job.id + "_" + std::to_string(k);
+    return task;
+}
+
+// The line of a task's output that says why it ended: Slurm's own (a
+// cancelled or timed-out task) or ombrane-lab's, else the last.
+std::string reasonIn(const std::string& path) {
+    std::string text;
+    if (!readWholeFile(path, text))
+        return "";
+    std::istringstream in(text);
+    std::string line, last;
+    while (std::getline(in, line)) {
+        if (line.rfind("slurmstepd:", 0) == 0 || line.rfind("ombrane-lab:", 0) == 0)
+            return line;
+        if (!line.empty())
+            last = line;
+    }
+    return last;
+}
+
+bool writeScript(const std::string& path, const std::string& text) {
+    return writeFileAtomic(path, text) && ::chmod(path.c_str(), 0755) == 0;
+}
+
+bool makeFolder(const std::string& path) {
+    return ::mkdir(path.c_str(), 0777) == 0 || errno == EEXIST;
+}
+
+// sbatch's arguments for every job: where its output goes, and the user's
+// partition and time limit.
+std::vector<std::string> commonArguments(const std::string& outDir, const SubmitOptions& o) {
+    // Relative output names under --chdir: a '%' or '\' in DIR would
+    // otherwise be read as Slurm's own file name patterns.
+    std::vector<std::string> a = {"sbatch", "--parsable", "--chdir=" + outDir};
+    if (!o.partition.empty())
+        a.push_back("--partition=" + o.partition);
+    if (!o.time.empty())
+        a.push_back("--time=" + o.time);
+    return a;
+}
+
+std::string joined(const std::vector<std::string>& words, const char* between) {
+    std::string text;
+    for (const std::string& w : words)
+        text.append(text.empty() ? "" : between).append(w);
+    return text;
+}
+
+std::string commandLine(const std::vector<std::string>& argv) {
+    std::string line;
+    for (const std::string& a : argv)
+        line.append(line.empty() ? "" : " ").append(shellQuote(a));
+    return line;
+}
+
+// Runs sbatch; the job id, or empty with sbatch's message in problem.
+std::string sbatch(const std::vector<std::string>& argv, std::string& problem) {
+    std::string out, err;
+    int code = runProgram(argv, out, err);
+    std::string id = trimmed(out).substr(0, trimmed(out).find(';'));
+    if (code != 0 || id.empty() || id.find_first_not_of("0123456789") != std::string::npos) {
+        problem = trimmed(err.empty() ? out : err);
+        if (problem.empty())
+            problem = "sbatch exited with " + std::to_string(code);
+        else if (code == 0)
+            problem = "sbatch printed '" + problem + "', not a job id";
+        return "";
+    }
+    return id;
+}
+
+}  // namespace
+
+std::string runRanges(const std::vector<int>& runs) {
+    std::string text;
+    for (std::size_t k = 0; k < runs.size();) {
+        std::size_t end = k;
+        while (end + 1 < runs.size() && runs[end + 1] == runs[end] + 1)
+            end++;
+        text.append(text.empty() ? "" : ",").append(std::to_string(runs[k]));
+        if (end > k)
+            text += "-" + std::to_string(runs[end]);
+        k = end + 1;
+    }
+    return text;
+}
+
+int checkSlurm(SubmitOptions& o) {
+    if (!o.dryRun && findOnPath("sbatch").empty()) {
+        std::fprintf(stderr, "ombrane-lab: sbatch is not on PATH: submit needs Slurm's commands "
+                             "(or give --dry-run to write the scripts only)\n");
+        return 1;
+    }
+    if (o.maxArray > 0)
+        return 0;
+    std::string out, err;
+    int code = runProgram({"scontrol", "show", "config"}, out, err);
+    std::istringstream in(out);
+    std::string line;
+    while (code == 0 && std::getline(in, line)) {
+        std::istringstream words(line);
+        std::string key, equals;
+        long value = 0;
+        if (words >> key >> equals >> value && key == "MaxArraySize" && equals == "=" && value > 0) {
+            // Task indices run from 0 to MaxArraySize - 1.
+            o.maxArray = value;
+            return 0;
+        }
+    }
+    if (o.dryRun) {
+        o.maxArray = DefaultMaxArraySize;
+        return 0;
+    }
+    std::string said = trimmed(err.empty() ? out : err);
+    std::fprintf(stderr,
+                 "ombrane-lab: `scontrol show config` gave no MaxArraySize%s%s; give --max-array N\n",
+                 said.empty() ? "" : ": ", said.c_str());
+    return 1;
+}
+
+int submitRuns(const std::string& dir, const Experiment& e, const SubmitOptions& o,
+               const std::string& self, const std::string& batch) {
+    std::vector<Job> jobs = readJobs(dir);
+    Queue queue;
+    if (!jobs.empty()) {
+        queue = readQueue();
+        if (!queue.known && !o.dryRun) {
+            // Submitting a queued run again would run it twice in one folder.
+            std::fprintf(stderr,
+                         "ombrane-lab: cannot ask squeue which runs of %s are still queued: %s\n",
+                         dir.c_str(), queue.problem.c_str());
+            return 1;
+        }
+    }
+    std::map<int, std::string> task = lastTasks(jobs);
+    std::vector<int> runs, queued;
+    std::vector<std::string> waitFor;  // earlier arrays still queued
+    for (const RunPlan& plan : planRuns(e)) {
+        if (runFinished(dir, e, plan.number))
+            continue;
+        auto t = task.find(plan.number);
+        if (t != task.end() && queue.state.count(t->second)) {
+            queued.push_back(plan.number);
+            std::string job = t->second.substr(0, t->second.find('_'));
+            if (std::find(waitFor.begin(), waitFor.end(), job) == waitFor.end())
+                waitFor.push_back(job);
+        } else {
+            runs.push_back(plan.number);
+        }
+    }
+    if (!queued.empty())
+        std::printf("runs %s are still queued; not submitted again\n", runRanges(queued).c_str());
+    if (runs.empty()) {
+        if (queued.empty())
+            std::printf("all %ld runs of %s have finished; nothing to submit "
+                        "(ombrane-lab collect joins them)\n",
+                        runCount(e), dir.c_str());
+        return 0;
+    }
+
+    std::string slurm = dir + "/slurm", outDir = slurm + "/out";
+    if (!makeFolder(slurm) || !makeFolder(outDir)) {
+        std::fprintf(stderr, "ombrane-lab: cannot make %s: %s\n", outDir.c_str(), std::strerror(errno));
+        return 1;
+    }
+    int submission = 1;
+    while (::access((slurm + "/submit-" + std::to_string(submission) + ".sh").c_str(), F_OK) == 0)
+        submission++;
+    std::string tag = std::to_string(submission);
+    std::string lab = shellQuote(self), where = shellQuote(dir), program = shellQuote(batch);
+
+    // The scripts, then the lines that submit them, before anything is submitted.
+    std::vector<std::vector<int>> arrays;
+    for (std::size_t k = 0; k < runs.size(); k += std::size_t(o.maxArray))
+        arrays.emplace_back(runs.begin() + long(k),
+                            runs.begin() + long(std::min(runs.size(), k + std::size_t(o.maxArray))));
+    std::vector<std::vector<std::string>> commands;
+    std::string submitText = "#!/bin/bash\n# Submission " + tag + " of " + where +
+                             " (ombrane-lab submit): its arrays, then the collect job after them.\n"
+                             "set -e\n";
+    std::string after;
+    for (const std::string& job : waitFor)
+        after += ":" + job;
+    for (std::size_t k = 0; k < arrays.size(); k++) {
+        std::string name = slurm + "/array-" + tag + "-" + std::to_string(k + 1) + ".sh";
+        std::string list;
+        for (int run : arrays[k])
+            list.append(list.empty() ? "" : " ").append(std::to_string(run));
+        std::string text =
+            "#!/bin/bash\n"
+            "# Runs " + runRanges(arrays[k]) + " of " + where + ", one per task of a Slurm array\n"
+            "# (ombrane-lab submit); task I runs the I-th run of the list, from 0.\n"
+            "runs=(" + list + ")\n"
+            "run=${runs[${SLURM_ARRAY_TASK_ID:?not a task of a Slurm array}]}\n"
+            "echo \"== run $run on $(hostname), task ${SLURM_ARRAY_JOB_ID}_${SLURM_ARRAY_TASK_ID}\"\n"
+            "exec " + lab + " one " + where + " \"$run\" --batch " + program + "\n";
+        if (!writeScript(name, text)) {
+            std::fprintf(stderr, "ombrane-lab: cannot write %s: %s\n", name.c_str(), std::strerror(errno));
+            return 1;
+        }
+        std::vector<std::string> argv = commonArguments(outDir, o);
+        argv.insert(argv.end(), {"--job-name=ombrane-lab", "--output=%A_%a.out",
+                                 "--array=0-" + std::to_string(arrays[k].size() - 1), name});
+        commands.push_back(argv);
+        submitText += "a" + std::to_string(k + 1) + "=$(" + commandLine(argv) + ")\n";
+        after += ":${a" + std::to_string(k + 1) + "%%;*}";
+    }
+    std::string collectName = slurm + "/collect-" + tag + ".sh";
+    std::string collectText =
+        "#!/bin/bash\n"
+        "# Joins the finished runs of " + where + " into results.csv and draws its\n"
+        "# pictures (ombrane-lab submit). Exit 3: some runs have not finished, and\n"
+        "# `ombrane-lab status` names them.\n" +
+        lab + " collect " + where + " || exit\n"
+        "exec " + lab + " plot " + where + "\n";
+    if (!writeScript(collectName, collectText)) {
+        std::fprintf(stderr, "ombrane-lab: cannot write %s: %s\n", collectName.c_str(),
+                     std::strerror(errno));
+        return 1;
+    }
+    std::vector<std::string> collect = commonArguments(outDir, o);
+    collect.insert(collect.end(), {"--job-name=ombrane-lab-collect", "--output=collect-%j.out",
+                                   "--dependency=afterany", collectName});
+    // The dependency in double quotes: job ids and ${aK%%;*}, which the
+    // shell must expand to the ids sbatch printed.
+    std::vector<std::string> before(collect.begin(), collect.end() - 2);
+    submitText += commandLine(before) + " \"--dependency=afterany" + after + "\" " +
+                  shellQuote(collectName) + "\n";
+    std::string submitName = slurm + "/submit-" + tag + ".sh";
+    if (!writeScript(submitName, submitText)) {
+        std::fprintf(stderr, "ombrane-lab: cannot write %s: %s\n", submitName.c_str(),
+                     std::strerror(errno));
+        return 1;
+    }
+    if (o.dryRun) {
+        std::printf("%s", submitText.c_str());
+        std::printf("# not submitted (--dry-run); the scripts are in %s\n", slurm.c_str());
+        return 0;
+    }
+
+    std::vector<std::string> ids;
+    std::string problem;
+    for (std::size_t k = 0; k < arrays.size(); k++) {
+        std::string id = sbatch(commands[k], problem);
+        if (id.empty()) {
+            std::fprintf(stderr, "ombrane-lab: sbatch refused the array of runs %s: %s\n",
+                         runRanges(arrays[k]).c_str(), problem.c_str());
+            if (!ids.empty())
+                std::fprintf(stderr, "ombrane-lab: jobs %s were submitted and run; submit again "
+                                     "to submit the rest\n",
+                             joined(ids, ", ").c_str());
+            return 1;
+        }
+        std::string line = "array " + id + " runs";
+        for (int run : arrays[k])
+            line += " " + std::to_string(run);
+        if (!appendJob(dir, line)) {
+            std::fprintf(stderr, "ombrane-lab: cannot write %s/jobs.txt: job %s runs unrecorded\n",
+                         slurm.c_str(), id.c_str());
+            return 1;
+        }
+        std::printf("job %s: runs %s (%zu tasks), output in %s/%s_*.out\n", id.c_str(),
+                    runRanges(arrays[k]).c_str(), arrays[k].size(), outDir.c_str(), id.c_str());
+        ids.push_back(id);
+        waitFor.push_back(id);
+    }
+    std::string dependency = "--dependency=afterany";
+    for (const std::string& job : waitFor)
+        dependency += ":" + job;
+    collect[collect.size() - 2] = dependency;
+    std::string id = sbatch(collect, problem);
+    if (id.empty()) {
+        std::fprintf(stderr, "ombrane-lab: sbatch refused the collect job: %s\n"
+                             "ombrane-lab: the runs are submitted; once they end, run "
+                             "ombrane-lab collect and plot yourself\n",
+                     problem.c_str());
+        return 1;
+    }
+    appendJob(dir, "collect " + id);
+    ids.push_back(id);
+    std::string list = joined(ids, ",");
+    std::printf("job %s: collect and plot after them, output in %s/collect-%s.out\n"
+                "watch: ombrane-lab status %s   (or: squeue --jobs=%s)\n",
+                id.c_str(), outDir.c_str(), id.c_str(), where.c_str(), list.c_str());
+    return 0;
+}
+
+int showStatus(const std::string& dir, const Experiment& e) {
+    std::vector<Job> jobs = readJobs(dir);
+    // A folder never submitted has nothing queued, with or without Slurm.
+    Queue queue;
+    queue.known = jobs.empty();
+    if (!jobs.empty())
+        queue = readQueue();
+    std::map<int, std::string> task = lastTasks(jobs);
+    long finished = 0, running = 0, pending = 0;
+    std::vector<int> failed, left;
+    for (const RunPlan& plan : planRuns(e)) {
+        int n = plan.number;
+        auto t = task.find(n);
+        auto q = t == task.end() ? queue.state.end() : queue.state.find(t->second);
+        if (runFinished(dir, e, n))
+            finished++;
+        else if (q != queue.state.end())
+            (q->second == "PD" ? pending : running)++;
+        else if (::access((runDir(dir, e, n) + "/console.log").c_str(), F_OK) == 0 ||
+                 t != task.end())
+            failed.push_back(n);
+        else
+            left.push_back(n);
+    }
+    std::printf("%s: %ld runs\n", dir.c_str(), runCount(e));
+    std::printf("  finished  %ld\n", finished);
+    if (queue.known) {
+        std::printf("  running   %ld\n  pending   %ld\n", running, pending);
+    } else {
+        std::printf("  queued    unknown: %s\n", queue.problem.c_str());
+    }
+    std::printf("  failed    %zu\n", failed.size());
+    for (std::size_t k = 0; k < failed.size() && k < 10; k++) {
+        int n = failed[k];
+        auto t = task.find(n);
+        std::string file, reason;
+        if (t != task.end()) {
+            file = "slurm/out/" + t->second + ".out";
+            reason = reasonIn(dir + "/" + file);
+            if (reason.empty())
+                reason = ::access((dir + "/" + file).c_str(), F_OK) == 0 ? "ended without a result"
+                                                                          : "no output yet";
+        } else {
+            file = "runs/" + runFolderName(n, runCount(e)) + "/console.log";
+            reason = "started, not finished";
+        }
+        std::printf("            run %d: %s (%s)\n", n, reason.c_str(), file.c_str());
+    }
+    if (failed.size() > 10)
+        std::printf("            and %zu more: runs %s\n", failed.size() - 10,
+                    runRanges(std::vector<int>(failed.begin() + 10, failed.end())).c_str());
+    std::printf("  left      %zu\n", left.size());
+    if (!failed.empty() || !left.empty())
+        std::printf("submit what is left: ombrane-lab submit %s --out %s\n",
+                    shellQuote(dir + "/experiment.txt").c_str(), shellQuote(dir).c_str());
+    return finished == runCount(e) ? 0 : 3;
+}
