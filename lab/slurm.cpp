@@ -254,7 +254,7 @@ int submitRuns(const std::string& dir, const Experiment& e, const SubmitOptions&
         }
     }
     if (!queued.empty())
-        std::printf("runs %s are still queued; not submitted again\n", runRanges(queued).c_str());
+        std::printf("still queued, not submitted again: runs %s\n", runRanges(queued).c_str());
     if (runs.empty()) {
         if (queued.empty())
             std::printf("all %ld runs of %s have finished; nothing to submit "
