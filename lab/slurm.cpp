@@ -115,7 +115,7 @@ std::string reasonIn(const std::string& path) {
     std::istringstream in(text);
     std::string line, last;
     while (std::getline(in, line)) {
-        if (line.rfind("slurmstepd:", 0) == 0 || line.rfind("ombrane-lab:", 0) == 0)
+        if (line.rfind("slurmstepd", 0) == 0 || line.rfind("ombrane-lab:", 0) == 0)
             return line;
         if (!line.empty())
             last = line;
@@ -364,8 +364,9 @@ int submitRuns(const std::string& dir, const Experiment& e, const SubmitOptions&
                          slurm.c_str(), id.c_str());
             return 1;
         }
-        std::printf("job %s: runs %s (%zu tasks), output in %s/%s_*.out\n", id.c_str(),
-                    runRanges(arrays[k]).c_str(), arrays[k].size(), outDir.c_str(), id.c_str());
+        std::printf("job %s: runs %s (%zu task%s), output in %s/%s_*.out\n", id.c_str(),
+                    runRanges(arrays[k]).c_str(), arrays[k].size(), arrays[k].size() == 1 ? "" : "s",
+                    outDir.c_str(), id.c_str());
         ids.push_back(id);
         waitFor.push_back(id);
     }

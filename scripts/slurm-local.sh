@@ -31,6 +31,14 @@ alive() {  # <pid file>
 stop() {
     local name pid
     [ -d "$state" ] || return 0
+    # Jobs still queued or running end first, so that no task outlives its node.
+    if alive "$state/slurmctld.pid"; then
+        SLURM_CONF=$state/slurm.conf scancel --user="$(id -un)" 2> /dev/null
+        for _ in $(seq 100); do
+            [ -z "$(SLURM_CONF=$state/slurm.conf squeue --noheader 2> /dev/null)" ] && break
+            sleep 0.1
+        done
+    fi
     # The scheduler first, so that it starts nothing more; munge last, since
     # the others talk through it while they shut down.
     for name in slurmctld slurmd munged; do
@@ -47,14 +55,18 @@ stop() {
     rm -rf "$state"
 }
 
-start() {
+check() {
     [ "$(id -u)" = 0 ] || die "the daemons run as root; run this as root"
     local missing=() p
-    for p in munged mungekey slurmctld slurmd sinfo sbatch scontrol; do
+    for p in munged mungekey slurmctld slurmd sinfo sbatch scontrol squeue scancel; do
         command -v "$p" > /dev/null || missing+=("$p")
     done
     [ ${#missing[@]} = 0 ] ||
         die "missing ${missing[*]}; install slurm-wlm and munge (scripts/install-deps.sh --slurm)"
+}
+
+start() {
+    check
     if alive "$state/slurmctld.pid" || alive "$state/slurmd.pid"; then
         die "a local Slurm from $state is running; stop it first (scripts/slurm-local.sh stop)"
     fi
@@ -133,6 +145,7 @@ stop)
 run)
     shift
     [ $# -gt 0 ] || die "usage: scripts/slurm-local.sh run CMD [ARG...]"
+    check
     exec 9> "$lock"
     flock -w 600 9 || die "another local Slurm has held $lock for 10 minutes"
     trap stop EXIT
