@@ -268,8 +268,12 @@ int submitRuns(const std::string& dir, const Experiment& e, const SubmitOptions&
         std::fprintf(stderr, "ombrane-lab: cannot make %s: %s\n", outDir.c_str(), std::strerror(errno));
         return 1;
     }
+    // A dry run's number is taken again by the next submit.
+    const char dryMark[] = "# A dry run: nothing of this was submitted.\n";
     int submission = 1;
-    while (::access((slurm + "/submit-" + std::to_string(submission) + ".sh").c_str(), F_OK) == 0)
+    for (std::string old;
+         readWholeFile(slurm + "/submit-" + std::to_string(submission) + ".sh", old) &&
+         old.find(dryMark) == std::string::npos;)
         submission++;
     std::string tag = std::to_string(submission);
     std::string lab = shellQuote(self), where = shellQuote(dir), program = shellQuote(batch);
@@ -282,7 +286,8 @@ int submitRuns(const std::string& dir, const Experiment& e, const SubmitOptions&
     std::vector<std::vector<std::string>> commands;
     std::string submitText = "#!/bin/bash\n# Submission " + tag + " of " + where +
                              " (ombrane-lab submit): its arrays, then the collect job after them.\n"
-                             "set -e\n";
+                             "set -e\n" +
+                             std::string(o.dryRun ? dryMark : "");
     std::string after;
     for (const std::string& job : waitFor)
         after += ":" + job;
@@ -310,6 +315,10 @@ int submitRuns(const std::string& dir, const Experiment& e, const SubmitOptions&
         submitText += "a" + std::to_string(k + 1) + "=$(" + commandLine(argv) + ")\n";
         after += ":${a" + std::to_string(k + 1) + "%%;*}";
     }
+    // Arrays of a dry run under this number beyond this submission's.
+    for (std::size_t k = arrays.size() + 1;; k++)
+        if (::unlink((slurm + "/array-" + tag + "-" + std::to_string(k) + ".sh").c_str()) != 0)
+            break;
     std::string collectName = slurm + "/collect-" + tag + ".sh";
     std::string collectText =
         "#!/bin/bash\n"

@@ -85,6 +85,11 @@ PATH=$work/empty "$lab" submit exp.txt --out dry --dry-run --max-array 5 > dry.t
 [ "$(grep -c '^a[12]=\$(sbatch ' dry.txt)" = 2 ] || fail "dry run printed: $(cat dry.txt)"
 grep -q 'dependency=afterany:${a1%%;\*}:${a2%%;\*}' dry.txt || fail "dry run's collect line"
 [ ! -e next ] || fail "the dry run called sbatch"
+PATH=$slurm_path "$lab" submit exp.txt --out dry --max-array 6 > /dev/null 2>&1 || fail "submit after a dry run"
+[ ! -e dry/slurm/submit-2.sh ] && ! grep -q "dry run" dry/slurm/submit-1.sh &&
+    [ ! -e dry/slurm/array-1-2.sh ] ||
+    fail "the submit after a dry run did not take its place: $(ls dry/slurm)"
+rm next sbatch-*
 
 # The real thing into a folder no shell may split or expand.
 odd="$work/odd dir 'quoted' \$HOME \`x\`
