@@ -431,7 +431,8 @@ int showStatus(const std::string& dir, const Experiment& e) {
     } else {
         std::printf("  queued    unknown: %s\n", queue.problem.c_str());
     }
-    std::printf("  failed    %zu\n", failed.size());
+    std::printf("  failed    %zu%s\n", failed.size(),
+                queue.known || failed.empty() ? "" : " (or still queued: squeue did not answer)");
     for (std::size_t k = 0; k < failed.size() && k < 10; k++) {
         int n = failed[k];
         auto t = task.find(n);
@@ -441,7 +442,7 @@ int showStatus(const std::string& dir, const Experiment& e) {
             reason = reasonIn(dir + "/" + file);
             if (reason.empty())
                 reason = ::access((dir + "/" + file).c_str(), F_OK) == 0 ? "ended without a result"
-                                                                          : "no output yet";
+                                                                          : "its task never started";
         } else {
             file = "runs/" + runFolderName(n, runCount(e)) + "/console.log";
             reason = "started, not finished";
