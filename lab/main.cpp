@@ -38,6 +38,7 @@ const char Usage[] =
     "  --restart    forget the finished runs of DIR, even of another experiment\n"
     "  --force      allow more than 10,000 runs\n"
     "  --batch FILE the ombrane-batch to run (default: the one beside ombrane-lab)\n"
+    "  --partition P, --time T  sbatch's --partition and --time for every job of submit\n"
     "  --max-array N  at most N tasks per array (default: Slurm's MaxArraySize)\n"
     "  --dry-run    write DIR/slurm's scripts and print the sbatch lines only\n"
     "exit: 0 done; 1 a file cannot be read or written; 2 bad usage or experiment;\n"
