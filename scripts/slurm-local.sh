@@ -65,11 +65,15 @@ check() {
         die "missing ${missing[*]}; install slurm-wlm and munge (scripts/install-deps.sh --slurm)"
 }
 
-start() {
-    check
-    if alive "$state/slurmctld.pid" || alive "$state/slurmd.pid"; then
+# Before start, outside it: a start that fails stops what it started, and
+# must not stop one that was there before.
+not_running() {
+    if alive "$state/slurmctld.pid" || alive "$state/slurmd.pid" || alive "$state/munged.pid"; then
         die "a local Slurm from $state is running; stop it first (scripts/slurm-local.sh stop)"
     fi
+}
+
+start() {
     rm -rf "$state"
     mkdir -p "$state/munge" "$state/ctld" "$state/spool" || die "cannot make $state"
     # munged checks that no one else can write where its socket and key are.
@@ -77,6 +81,8 @@ start() {
 
     mungekey --create --keyfile="$state/munge/munge.key" 2> "$state/mungekey.log" ||
         die "mungekey failed: $(cat "$state/mungekey.log")"
+    # --force: munged wants every user able to reach its socket; this
+    # cluster is root's alone, so the folder stays private.
     munged --force --socket="$state/munge/munge.socket" --key-file="$state/munge/munge.key" \
         --pid-file="$state/munged.pid" --log-file="$state/munged.log" \
         --seed-file="$state/munge/munged.seed" 2> "$state/munged.err" ||
@@ -136,7 +142,10 @@ $(tail -5 "$state/slurmctld.log" "$state/slurmd.log" 2> /dev/null)"
 
 case "${1:-}" in
 start)
-    start || exit 1
+    check
+    not_running
+    # A start that fails half-way stops what it had started.
+    (start) || { stop; exit 1; }
     echo "export SLURM_CONF=$(printf %q "$state/slurm.conf")"
     ;;
 stop)
@@ -148,8 +157,8 @@ run)
     check
     exec 9> "$lock"
     flock -w 600 9 || die "another local Slurm has held $lock for 10 minutes"
+    not_running
     trap stop EXIT
-    # A failed start stops what it had started before saying why.
     (start) || exit 1
     export SLURM_CONF=$state/slurm.conf
     "$@"
