@@ -223,23 +223,37 @@ int checkSlurm(SubmitOptions& o) {
     return 1;
 }
 
-int submitRuns(const std::string& dir, const Experiment& e, const SubmitOptions& o,
-               const std::string& self, const std::string& batch) {
+namespace {
+
+// What one submit sends: its arrays of runs, their sbatch lines and the
+// collect job's, whose --dependency is completed once the arrays have ids.
+struct Submission {
+    std::string slurm, outDir, tag;
+    std::vector<std::vector<int>> arrays;
+    std::vector<std::vector<std::string>> commands;
+    std::vector<std::string> collect;
+    std::vector<std::string> waitFor;  // earlier arrays whose tasks are still queued
+};
+
+// The runs to submit: unfinished and not queued. A queued run is printed,
+// and its array is one the collect job must wait for. False with a message
+// when squeue cannot tell.
+bool pickRuns(const std::string& dir, const Experiment& e, bool dryRun, std::vector<int>& runs,
+              std::vector<std::string>& waitFor) {
     std::vector<Job> jobs = readJobs(dir);
     Queue queue;
     if (!jobs.empty()) {
         queue = readQueue();
-        if (!queue.known && !o.dryRun) {
+        if (!queue.known && !dryRun) {
             // Submitting a queued run again would run it twice in one folder.
             std::fprintf(stderr,
                          "ombrane-lab: cannot ask squeue which runs of %s are still queued: %s\n",
                          dir.c_str(), queue.problem.c_str());
-            return 1;
+            return false;
         }
     }
     std::map<int, std::string> task = lastTasks(jobs);
-    std::vector<int> runs, queued;
-    std::vector<std::string> waitFor;  // earlier arrays still queued
+    std::vector<int> queued;
     for (const RunPlan& plan : planRuns(e)) {
         if (runFinished(dir, e, plan.number))
             continue;
@@ -255,110 +269,110 @@ int submitRuns(const std::string& dir, const Experiment& e, const SubmitOptions&
     }
     if (!queued.empty())
         std::printf("still queued, not submitted again: runs %s\n", runRanges(queued).c_str());
-    if (runs.empty()) {
-        if (queued.empty())
-            std::printf("all %ld runs of %s have finished; nothing to submit "
-                        "(ombrane-lab collect joins them)\n",
-                        runCount(e), dir.c_str());
-        return 0;
-    }
+    if (runs.empty() && queued.empty())
+        std::printf("all %ld runs of %s have finished; nothing to submit "
+                    "(ombrane-lab collect joins them)\n",
+                    runCount(e), dir.c_str());
+    return true;
+}
 
-    std::string slurm = dir + "/slurm", outDir = slurm + "/out";
-    if (!makeFolder(slurm) || !makeFolder(outDir)) {
-        std::fprintf(stderr, "ombrane-lab: cannot make %s: %s\n", outDir.c_str(), std::strerror(errno));
-        return 1;
-    }
+const char DryMark[] = "# A dry run: nothing of this was submitted.\n";
+
+// Writes the arrays' scripts, the collect script and submit-S.sh, the
+// sbatch lines a user can run by hand. False with a message when a file
+// cannot be written.
+bool writeSubmission(const std::string& dir, const SubmitOptions& o, const std::string& self,
+                     const std::string& batch, const std::vector<int>& runs, Submission& s) {
+    s.slurm = dir + "/slurm";
+    s.outDir = s.slurm + "/out";
+    auto cannot = [](const std::string& path) {
+        std::fprintf(stderr, "ombrane-lab: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+        return false;
+    };
+    if (!makeFolder(s.slurm) || !makeFolder(s.outDir))
+        return cannot(s.outDir);
     // A dry run's number is taken again by the next submit.
-    const char dryMark[] = "# A dry run: nothing of this was submitted.\n";
-    int submission = 1;
-    for (std::string old;
-         readWholeFile(slurm + "/submit-" + std::to_string(submission) + ".sh", old) &&
-         old.find(dryMark) == std::string::npos;)
-        submission++;
-    std::string tag = std::to_string(submission);
+    int number = 1;
+    for (std::string old; readWholeFile(s.slurm + "/submit-" + std::to_string(number) + ".sh", old) &&
+                          old.find(DryMark) == std::string::npos;)
+        number++;
+    s.tag = std::to_string(number);
     std::string lab = shellQuote(self), where = shellQuote(dir), program = shellQuote(batch);
 
-    // The scripts, then the lines that submit them, before anything is submitted.
-    std::vector<std::vector<int>> arrays;
     for (std::size_t k = 0; k < runs.size(); k += std::size_t(o.maxArray))
-        arrays.emplace_back(runs.begin() + long(k),
-                            runs.begin() + long(std::min(runs.size(), k + std::size_t(o.maxArray))));
-    std::vector<std::vector<std::string>> commands;
-    std::string submitText = "#!/bin/bash\n# Submission " + tag + " of " + where +
-                             " (ombrane-lab submit): its arrays, then the collect job after them.\n"
-                             "set -e\n" +
-                             std::string(o.dryRun ? dryMark : "");
+        s.arrays.emplace_back(runs.begin() + long(k),
+                              runs.begin() + long(std::min(runs.size(), k + std::size_t(o.maxArray))));
+    std::string text = "#!/bin/bash\n# Submission " + s.tag + " of " + where +
+                       " (ombrane-lab submit): its arrays, then the collect job after them.\n"
+                       "set -e\n" +
+                       std::string(o.dryRun ? DryMark : "");
     std::string after;
-    for (const std::string& job : waitFor)
+    for (const std::string& job : s.waitFor)
         after += ":" + job;
-    for (std::size_t k = 0; k < arrays.size(); k++) {
-        std::string name = slurm + "/array-" + tag + "-" + std::to_string(k + 1) + ".sh";
+    for (std::size_t k = 0; k < s.arrays.size(); k++) {
+        std::string name = s.slurm + "/array-" + s.tag + "-" + std::to_string(k + 1) + ".sh";
         std::string list;
-        for (int run : arrays[k])
+        for (int run : s.arrays[k])
             list.append(list.empty() ? "" : " ").append(std::to_string(run));
-        std::string text =
+        std::string script =
             "#!/bin/bash\n"
-            "# Runs " + runRanges(arrays[k]) + " of " + where + ", one per task of a Slurm array\n"
+            "# Runs " + runRanges(s.arrays[k]) + " of " + where + ", one per task of a Slurm array\n"
             "# (ombrane-lab submit); task I runs the I-th run of the list, from 0.\n"
             "runs=(" + list + ")\n"
             "run=${runs[${SLURM_ARRAY_TASK_ID:?not a task of a Slurm array}]}\n"
             "echo \"== run $run on $(hostname), task ${SLURM_ARRAY_JOB_ID}_${SLURM_ARRAY_TASK_ID}\"\n"
             "exec " + lab + " one " + where + " \"$run\" --batch " + program + "\n";
-        if (!writeScript(name, text)) {
-            std::fprintf(stderr, "ombrane-lab: cannot write %s: %s\n", name.c_str(), std::strerror(errno));
-            return 1;
-        }
-        std::vector<std::string> argv = commonArguments(outDir, o);
+        if (!writeScript(name, script))
+            return cannot(name);
+        std::vector<std::string> argv = commonArguments(s.outDir, o);
         argv.insert(argv.end(), {"--job-name=ombrane-lab", "--output=%A_%a.out",
-                                 "--array=0-" + std::to_string(arrays[k].size() - 1), name});
-        commands.push_back(argv);
-        submitText += "a" + std::to_string(k + 1) + "=$(" + commandLine(argv) + ")\n";
+                                 "--array=0-" + std::to_string(s.arrays[k].size() - 1), name});
+        s.commands.push_back(argv);
+        text += "a" + std::to_string(k + 1) + "=$(" + commandLine(argv) + ")\n";
         after += ":${a" + std::to_string(k + 1) + "%%;*}";
     }
     // Arrays of a dry run under this number beyond this submission's.
-    for (std::size_t k = arrays.size() + 1;; k++)
-        if (::unlink((slurm + "/array-" + tag + "-" + std::to_string(k) + ".sh").c_str()) != 0)
+    for (std::size_t k = s.arrays.size() + 1;; k++)
+        if (::unlink((s.slurm + "/array-" + s.tag + "-" + std::to_string(k) + ".sh").c_str()) != 0)
             break;
-    std::string collectName = slurm + "/collect-" + tag + ".sh";
-    std::string collectText =
+
+    std::string collectName = s.slurm + "/collect-" + s.tag + ".sh";
+    std::string collectScript =
         "#!/bin/bash\n"
         "# Joins the finished runs of " + where + " into results.csv and draws its\n"
         "# pictures (ombrane-lab submit). Exit 3: some runs have not finished, and\n"
         "# `ombrane-lab status` names them.\n" +
         lab + " collect " + where + " || exit\n"
         "exec " + lab + " plot " + where + "\n";
-    if (!writeScript(collectName, collectText)) {
-        std::fprintf(stderr, "ombrane-lab: cannot write %s: %s\n", collectName.c_str(),
-                     std::strerror(errno));
-        return 1;
-    }
-    std::vector<std::string> collect = commonArguments(outDir, o);
-    collect.insert(collect.end(), {"--job-name=ombrane-lab-collect", "--output=collect-%j.out",
-                                   "--dependency=afterany", collectName});
+    if (!writeScript(collectName, collectScript))
+        return cannot(collectName);
+    s.collect = commonArguments(s.outDir, o);
+    s.collect.insert(s.collect.end(), {"--job-name=ombrane-lab-collect", "--output=collect-%j.out"});
     // The dependency in double quotes: job ids and ${aK%%;*}, which the
     // shell must expand to the ids sbatch printed.
-    std::vector<std::string> before(collect.begin(), collect.end() - 2);
-    submitText += commandLine(before) + " \"--dependency=afterany" + after + "\" " +
-                  shellQuote(collectName) + "\n";
-    std::string submitName = slurm + "/submit-" + tag + ".sh";
-    if (!writeScript(submitName, submitText)) {
-        std::fprintf(stderr, "ombrane-lab: cannot write %s: %s\n", submitName.c_str(),
-                     std::strerror(errno));
-        return 1;
-    }
+    text += commandLine(s.collect) + " \"--dependency=afterany" + after + "\" " +
+            shellQuote(collectName) + "\n";
+    s.collect.push_back(collectName);
+    std::string submitName = s.slurm + "/submit-" + s.tag + ".sh";
+    if (!writeScript(submitName, text))
+        return cannot(submitName);
     if (o.dryRun) {
-        std::printf("%s", submitText.c_str());
-        std::printf("# not submitted (--dry-run); the scripts are in %s\n", slurm.c_str());
-        return 0;
+        std::printf("%s", text.c_str());
+        std::printf("# not submitted (--dry-run); the scripts are in %s\n", s.slurm.c_str());
     }
+    return true;
+}
 
+// Submits the arrays, recording each in jobs.txt as soon as it has an id,
+// then the collect job after them. The exit code.
+int send(const std::string& dir, Submission& s) {
     std::vector<std::string> ids;
     std::string problem;
-    for (std::size_t k = 0; k < arrays.size(); k++) {
-        std::string id = sbatch(commands[k], problem);
+    for (std::size_t k = 0; k < s.arrays.size(); k++) {
+        std::string id = sbatch(s.commands[k], problem);
         if (id.empty()) {
             std::fprintf(stderr, "ombrane-lab: sbatch refused the array of runs %s: %s\n",
-                         runRanges(arrays[k]).c_str(), problem.c_str());
+                         runRanges(s.arrays[k]).c_str(), problem.c_str());
             if (!ids.empty())
                 std::fprintf(stderr, "ombrane-lab: jobs %s were submitted and run; submit again "
                                      "to submit the rest\n",
@@ -366,24 +380,24 @@ int submitRuns(const std::string& dir, const Experiment& e, const SubmitOptions&
             return 1;
         }
         std::string line = "array " + id + " runs";
-        for (int run : arrays[k])
+        for (int run : s.arrays[k])
             line += " " + std::to_string(run);
         if (!appendJob(dir, line)) {
             std::fprintf(stderr, "ombrane-lab: cannot write %s/jobs.txt: job %s runs unrecorded\n",
-                         slurm.c_str(), id.c_str());
+                         s.slurm.c_str(), id.c_str());
             return 1;
         }
         std::printf("job %s: runs %s (%zu task%s), output in %s/%s_*.out\n", id.c_str(),
-                    runRanges(arrays[k]).c_str(), arrays[k].size(), arrays[k].size() == 1 ? "" : "s",
-                    outDir.c_str(), id.c_str());
+                    runRanges(s.arrays[k]).c_str(), s.arrays[k].size(),
+                    s.arrays[k].size() == 1 ? "" : "s", s.outDir.c_str(), id.c_str());
         ids.push_back(id);
-        waitFor.push_back(id);
+        s.waitFor.push_back(id);
     }
     std::string dependency = "--dependency=afterany";
-    for (const std::string& job : waitFor)
+    for (const std::string& job : s.waitFor)
         dependency += ":" + job;
-    collect[collect.size() - 2] = dependency;
-    std::string id = sbatch(collect, problem);
+    s.collect.insert(s.collect.end() - 1, dependency);
+    std::string id = sbatch(s.collect, problem);
     if (id.empty()) {
         std::fprintf(stderr, "ombrane-lab: sbatch refused the collect job: %s\n"
                              "ombrane-lab: the runs are submitted; once they end, run "
@@ -393,11 +407,26 @@ int submitRuns(const std::string& dir, const Experiment& e, const SubmitOptions&
     }
     appendJob(dir, "collect " + id);
     ids.push_back(id);
-    std::string list = joined(ids, ",");
     std::printf("job %s: collect and plot after them, output in %s/collect-%s.out\n"
                 "watch: ombrane-lab status %s   (or: squeue --jobs=%s)\n",
-                id.c_str(), outDir.c_str(), id.c_str(), where.c_str(), list.c_str());
+                id.c_str(), s.outDir.c_str(), id.c_str(), shellQuote(dir).c_str(),
+                joined(ids, ",").c_str());
     return 0;
+}
+
+}  // namespace
+
+int submitRuns(const std::string& dir, const Experiment& e, const SubmitOptions& o,
+               const std::string& self, const std::string& batch) {
+    std::vector<int> runs;
+    Submission s;
+    if (!pickRuns(dir, e, o.dryRun, runs, s.waitFor))
+        return 1;
+    if (runs.empty())
+        return 0;
+    if (!writeSubmission(dir, o, self, batch, runs, s))
+        return 1;
+    return o.dryRun ? 0 : send(dir, s);
 }
 
 int showStatus(const std::string& dir, const Experiment& e) {
