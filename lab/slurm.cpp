@@ -5,7 +5,7 @@
 #include "slurm.h"
 
 #include "runs.h"
-#include "shell.h"
+#include "programs.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -154,7 +154,7 @@ std::string joined(const std::vector<std::string>& words, const char* between) {
 std::string commandLine(const std::vector<std::string>& argv) {
     std::string line;
     for (const std::string& a : argv)
-        line.append(line.empty() ? "" : " ").append(shellQuote(a));
+        line.append(line.empty() ? "" : " ").append(bashQuote(a));
     return line;
 }
 
@@ -297,7 +297,7 @@ bool writeSubmission(const std::string& dir, const SubmitOptions& o, const std::
                           old.find(DryMark) == std::string::npos;)
         number++;
     s.tag = std::to_string(number);
-    std::string lab = shellQuote(self), where = shellQuote(dir), program = shellQuote(batch);
+    std::string lab = bashQuote(self), where = bashQuote(dir), program = bashQuote(batch);
 
     for (std::size_t k = 0; k < runs.size(); k += std::size_t(o.maxArray))
         s.arrays.emplace_back(runs.begin() + long(k),
@@ -351,7 +351,7 @@ bool writeSubmission(const std::string& dir, const SubmitOptions& o, const std::
     // The dependency in double quotes: job ids and ${aK%%;*}, which the
     // shell must expand to the ids sbatch printed.
     text += commandLine(s.collect) + " \"--dependency=afterany" + after + "\" " +
-            shellQuote(collectName) + "\n";
+            bashQuote(collectName) + "\n";
     s.collect.push_back(collectName);
     std::string submitName = s.slurm + "/submit-" + s.tag + ".sh";
     if (!writeScript(submitName, text))
@@ -409,7 +409,7 @@ int send(const std::string& dir, Submission& s) {
     ids.push_back(id);
     std::printf("job %s: collect and plot after them, output in %s/collect-%s.out\n"
                 "watch: ombrane-lab status %s   (or: squeue --jobs=%s)\n",
-                id.c_str(), s.outDir.c_str(), id.c_str(), shellQuote(dir).c_str(),
+                id.c_str(), s.outDir.c_str(), id.c_str(), bashQuote(dir).c_str(),
                 joined(ids, ",").c_str());
     return 0;
 }
@@ -484,6 +484,6 @@ int showStatus(const std::string& dir, const Experiment& e) {
     std::printf("  left      %zu\n", left.size());
     if (!failed.empty() || !left.empty())
         std::printf("submit what is left: ombrane-lab submit %s --out %s\n",
-                    shellQuote(dir + "/experiment.txt").c_str(), shellQuote(dir).c_str());
+                    bashQuote(dir + "/experiment.txt").c_str(), bashQuote(dir).c_str());
     return finished == runCount(e) ? 0 : 3;
 }

@@ -1,31 +1,31 @@
 // The words ombrane-lab writes into the scripts it hands to Slurm: each must
 // reach the program as it was, whatever the folder is called.
-#include "lab/shell.h"
+#include "lab/programs.h"
 #include "lab/slurm.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-TEST(LabShell, QuotesAnythingABashWordCouldSplitOrExpand) {
-    EXPECT_EQ(shellQuote("--array=0-3"), "--array=0-3");
-    EXPECT_EQ(shellQuote("/a/b_c.sh"), "/a/b_c.sh");
-    EXPECT_EQ(shellQuote(""), "''");
-    EXPECT_EQ(shellQuote("a b"), "'a b'");
-    EXPECT_EQ(shellQuote("$HOME `x` \\ \"q\" *"), "'$HOME `x` \\ \"q\" *'");
-    EXPECT_EQ(shellQuote("it's"), "'it'\\''s'");
-    EXPECT_EQ(shellQuote("'"), "\\'");
+TEST(LabPrograms, QuotesAnythingABashWordCouldSplitOrExpand) {
+    EXPECT_EQ(bashQuote("--array=0-3"), "--array=0-3");
+    EXPECT_EQ(bashQuote("/a/b_c.sh"), "/a/b_c.sh");
+    EXPECT_EQ(bashQuote(""), "''");
+    EXPECT_EQ(bashQuote("a b"), "'a b'");
+    EXPECT_EQ(bashQuote("$HOME `x` \\ \"q\" *"), "'$HOME `x` \\ \"q\" *'");
+    EXPECT_EQ(bashQuote("it's"), "'it'\\''s'");
+    EXPECT_EQ(bashQuote("'"), "\\'");
 }
 
-TEST(LabShell, KeepsControlCharactersOffTheScriptsLines) {
+TEST(LabPrograms, KeepsControlCharactersOffTheScriptsLines) {
     // A newline in a folder name, left in quotes, would split a comment line
     // of a script and run the rest as a command.
-    std::string q = shellQuote("a\nb\tc\x7f");
+    std::string q = bashQuote("a\nb\tc\x7f");
     EXPECT_EQ(q, "'a'$'\\012''b'$'\\011''c'$'\\177'");
     EXPECT_EQ(q.find('\n'), std::string::npos);
 }
 
-TEST(LabShell, RunsAProgramAndReadsBothItsOutputs) {
+TEST(LabPrograms, RunsAProgramAndReadsBothItsOutputs) {
     std::string out, err;
     EXPECT_EQ(runProgram({"sh", "-c", "echo out; echo err >&2; exit 4"}, out, err), 4);
     EXPECT_EQ(out, "out\n");

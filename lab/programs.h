@@ -1,4 +1,4 @@
-// Other programs: quoting paths for the shell scripts ombrane-lab writes, and
+// Other programs: quoting paths for the bash scripts submit writes, and
 // running a program (sbatch, scontrol, squeue) to read what it prints.
 #pragma once
 
@@ -8,8 +8,9 @@
 // s as one bash word that means s exactly, whatever it holds: as it is when
 // it is plain, else in single quotes with ' as \' and control characters (a
 // newline in a folder name) as $'\NNN', so that every line of a script
-// stays one line.
-std::string shellQuote(const std::string& s);
+// stays one line. ($'...' is bash's, not the plain POSIX shell's: the
+// scripts say #!/bin/bash.)
+std::string bashQuote(const std::string& s);
 
 // The program's path from PATH, or empty when it is not there (a name with a
 // slash is itself the path).

@@ -1,4 +1,4 @@
-#include "shell.h"
+#include "programs.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -8,7 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-std::string shellQuote(const std::string& s) {
+std::string bashQuote(const std::string& s) {
     const char* plain = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-_./=:,+@%";
     if (!s.empty() && s.find_first_not_of(plain) == std::string::npos)
         return s;
