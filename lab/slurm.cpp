@@ -68,12 +68,12 @@ std::string trimmed(std::string s) {
     return s;
 }
 
-// What squeue says of this user's jobs: "JOB_TASK" (array tasks) or "JOB"
-// mapped to R (running, or ending) or PD (pending).
+// What squeue says of this user's jobs: each ("JOB_TASK" for an array's
+// task, else "JOB") pending, or running (or ending).
 struct Queue {
     bool known = false;
     std::string problem;
-    std::map<std::string, std::string> state;
+    std::map<std::string, bool> pending;  // false: running
 };
 
 Queue readQueue() {
@@ -93,7 +93,7 @@ Queue readQueue() {
     std::istringstream in(out);
     std::string job, task, state;
     while (in >> job >> task >> state)
-        q.state[task == "N/A" ? job : job + "_" + task] = state == "PD" ? "PD" : "R";
+        q.pending[task == "N/A" ? job : job + "_" + task] = state == "PD";
     return q;
 }
 
@@ -258,7 +258,7 @@ bool pickRuns(const std::string& dir, const Experiment& e, bool dryRun, std::vec
         if (runFinished(dir, e, plan.number))
             continue;
         auto t = task.find(plan.number);
-        if (t != task.end() && queue.state.count(t->second)) {
+        if (t != task.end() && queue.pending.count(t->second)) {
             queued.push_back(plan.number);
             std::string job = t->second.substr(0, t->second.find('_'));
             if (std::find(waitFor.begin(), waitFor.end(), job) == waitFor.end())
@@ -442,11 +442,11 @@ int showStatus(const std::string& dir, const Experiment& e) {
     for (const RunPlan& plan : planRuns(e)) {
         int n = plan.number;
         auto t = task.find(n);
-        auto q = t == task.end() ? queue.state.end() : queue.state.find(t->second);
+        auto q = t == task.end() ? queue.pending.end() : queue.pending.find(t->second);
         if (runFinished(dir, e, n))
             finished++;
-        else if (q != queue.state.end())
-            (q->second == "PD" ? pending : running)++;
+        else if (q != queue.pending.end())
+            (q->second ? pending : running)++;
         else if (::access((runDir(dir, e, n) + "/console.log").c_str(), F_OK) == 0 ||
                  t != task.end())
             failed.push_back(n);

@@ -44,6 +44,10 @@ if [ -n "${FAKE_REFUSE:-}" ]; then
     echo "sbatch: error: Batch job submission failed: Invalid partition name specified" >&2
     exit 1
 fi
+# A task that starts before sbatch has even returned (a quiet cluster).
+if [ -n "${FAKE_RUN_NOW:-}" ] && [[ " $* " == *" --array="* ]]; then
+    (cd "$FAKE" && SLURM_ARRAY_JOB_ID=0 SLURM_ARRAY_TASK_ID=0 bash "${@: -1}" > "$FAKE/now.out" 2>&1)
+fi
 id=$(( $(cat "$FAKE/next" 2> /dev/null || echo 0) + 1 ))
 echo $id > "$FAKE/next"
 printf '%s\n' "$@" > "$FAKE/sbatch-$id.args"
@@ -89,6 +93,13 @@ PATH=$slurm_path "$lab" submit exp.txt --out dry --max-array 6 > /dev/null 2>&1 
 [ ! -e dry/slurm/submit-2.sh ] && ! grep -q "dry run" dry/slurm/submit-1.sh &&
     [ ! -e dry/slurm/array-1-2.sh ] ||
     fail "the submit after a dry run did not take its place: $(ls dry/slurm)"
+rm next sbatch-*
+
+# A task that starts at once finds the folder free: submit holds it no
+# longer than it takes to prepare it.
+PATH=$slurm_path FAKE_RUN_NOW=1 "$lab" submit exp.txt --out quick > /dev/null 2> err.txt ||
+    fail "submit of a task that starts at once: $(cat err.txt)"
+[ -s quick/runs/0001/result.csv ] || fail "a task that started at once failed: $(cat now.out)"
 rm next sbatch-*
 
 # The real thing into a folder no shell may split or expand.
