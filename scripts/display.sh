@@ -47,13 +47,13 @@ start_web_view() { # log folder, first web port to try
     done
     [ -n "$VNC_PORT" ] || return 1
 
-    # The next port up when another program holds this one. Verbose, so
-    # that its log names each browser that connects and each that cannot
-    # reach the VNC server.
+    # The next port up when another program holds this one. Verbose and
+    # unbuffered, so that its log names at once each browser that connects
+    # and each that cannot reach the VNC server.
     for i in $(seq 0 19); do
         WEB_PORT=$((port + i))
         (exec 3<>"/dev/tcp/127.0.0.1/$WEB_PORT") 2>/dev/null && continue
-        websockify -v --web /usr/share/novnc "127.0.0.1:$WEB_PORT" "127.0.0.1:$VNC_PORT" \
+        PYTHONUNBUFFERED=1 websockify -v --web /usr/share/novnc "127.0.0.1:$WEB_PORT" "127.0.0.1:$VNC_PORT" \
             >"$log/websockify.log" 2>&1 &
         WEB_PID=$!
         for _ in $(seq 50); do

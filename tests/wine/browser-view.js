@@ -301,9 +301,14 @@ async function eventually(seconds, test) {
 
 // --- input through the page -------------------------------------------------
 
+// noVNC's status bar covers the top of the page for a while after it has
+// connected; a click is sent once the display itself is under the pointer.
 async function click(browser, canvas, x, y) {
     const scale = canvas.width / canvas.fbWidth;
     const at = { x: canvas.left + (x + 0.5) * scale, y: canvas.top + (y + 0.5) * scale, button: 'left' };
+    const uncovered = await browser.waitFor(
+        `document.elementFromPoint(${at.x}, ${at.y}).tagName === 'CANVAS'`, 10);
+    check('nothing on the page covers the display where the click goes', !!uncovered);
     await browser.page('Input.dispatchMouseEvent', { type: 'mouseMoved', ...at, button: 'none' });
     await browser.page('Input.dispatchMouseEvent', { type: 'mousePressed', ...at, clickCount: 1 });
     await sleep(80);
@@ -435,4 +440,4 @@ async function main() {
 if (require.main === module)
     main();
 else
-    module.exports = { decodePng, checkCaption, captionButtons, glyphShape };
+    module.exports = { Browser, decodePng, checkCaption, captionButtons, glyphShape, click, key };
