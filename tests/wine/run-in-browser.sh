@@ -28,10 +28,7 @@ RUN_PID=
 HOLDER_PID=
 
 started_by_run() { # ids of the live processes that carry MARK
-    local environ
-    for environ in /proc/[0-9]*/environ; do
-        grep -qsxzF -- "$MARK" "$environ" && { environ=${environ#/proc/}; echo "${environ%/environ}"; }
-    done
+    grep -lsxzF -- "$MARK" /proc/[0-9]*/environ | sed 's#^/proc/\([0-9]*\)/environ$#\1#'
 }
 run_cleanup() {
     [ -n "$HOLDER_PID" ] && kill "$HOLDER_PID" 2>/dev/null
