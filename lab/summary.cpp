@@ -19,7 +19,7 @@ const char GroupResultColumns[] =
 namespace {
 
 constexpr int StepsPerSecond = 16;
-constexpr int LaneRows = 5;  // lanes 0 to 3, then all
+constexpr int LaneRows = 5;  // lanes 1 to 4, then all
 
 std::vector<std::string> fields(const std::string& line) {
     std::vector<std::string> out;
@@ -80,8 +80,8 @@ bool summarizeRun(const std::string& measuresText, const std::string& groupMeasu
         }
         if (!measured(f[0], e))
             continue;
-        int k = f[1] == "all" ? 4 : std::atoi(f[1].c_str());
-        if (k < 0 || k >= LaneRows) {
+        int k = f[1] == "all" ? 4 : std::atoi(f[1].c_str()) - 1;
+        if (k < 0 || k >= LaneRows || (k < 4 && f[1] != std::to_string(k + 1))) {
             problem = "measures.csv: unknown lane " + f[1];
             return false;
         }
@@ -112,7 +112,7 @@ bool summarizeRun(const std::string& measuresText, const std::string& groupMeasu
     for (int k = 0; k < LaneRows; k++) {
         const Sums& s = lanes[k];
         double n = double(periods);
-        out << (k < 4 ? std::to_string(k) : "all") << ',' << fixed(s.cars / n, 3) << ','
+        out << (k < 4 ? std::to_string(k + 1) : "all") << ',' << fixed(s.cars / n, 3) << ','
             << fixed(s.density / n, 3) << ',' << fixed(s.flow / n, 1) << ','
             << mean(s.speedWeighted, s.speedWeight) << ',' << mean(s.passWeighted, s.passWeight)
             << ',' << fixed(s.stopped / n, 3) << ',' << fixed(s.jams / n, 3) << ','

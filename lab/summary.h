@@ -13,7 +13,7 @@ extern const char GroupResultColumns[];
 
 // Averages the periods of measures.csv and group-measures.csv (ombrane-batch's
 // --measures and --group-measures) that start at or after the warm-up into
-// laneRows (lanes 0 to 3, then all) and groupRows (each group that had cars),
+// laneRows (lanes 1 to 4, then all) and groupRows (each group that had cars),
 // without their headers. Speeds are weighted by the cars (space-mean) or the
 // passings (time-mean) behind them, so that they are the means over the whole
 // measured time; lane changes are per hour. False, with a reason, when a file
