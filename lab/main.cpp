@@ -20,12 +20,15 @@ const char Usage[] =
     "usage: ombrane-lab run EXPERIMENT.txt [--jobs N] [--out DIR] [--restart] [--force]\n"
     "       ombrane-lab jobs EXPERIMENT.txt [--out DIR] [--restart] [--force]\n"
     "       ombrane-lab collect DIR\n"
-    "       ombrane-lab plot DIR\n"
+    "       ombrane-lab plot DIR [--lane 1..4|all|used|each]\n"
     "       ombrane-lab one DIR RUN\n"
     "  run      run every unfinished run, N at a time (default: the cores), then collect\n"
     "  jobs     prepare DIR and print one shell command per unfinished run\n"
     "  collect  join the finished runs into DIR/results.csv and DIR/results-groups.csv\n"
     "  plot     draw DIR/fundamental.png and DIR/groups.png from DIR/results.csv\n"
+    "  --lane   the lanes of the fundamental diagram: one lane, all (the whole\n"
+    "           road), used (default: the lanes that held cars, per lane) or\n"
+    "           each (those lanes, a curve each)\n"
     "  one      run one run of DIR (what the commands of jobs call)\n"
     "  --out DIR    results folder (default: the experiment's name less .txt, plus -results)\n"
     "  --restart    forget the finished runs of DIR, even of another experiment\n"
@@ -35,7 +38,7 @@ const char Usage[] =
     "      3 collect found unfinished runs; 100 + N: N runs failed (at most 255)\n";
 
 struct Arguments {
-    std::string command, target, out, batch;
+    std::string command, target, out, batch, lane = "used";
     long jobs = 0;
     int run = 0;
     bool restart = false, force = false;
@@ -68,6 +71,9 @@ bool parseArguments(int argc, char** argv, Arguments& a) {
             i++;
         } else if (o == "--batch" && value && a.command != "collect" && a.command != "plot") {
             a.batch = value;
+            i++;
+        } else if (o == "--lane" && value && a.command == "plot" && laneChoice(value)) {
+            a.lane = value;
             i++;
         } else if (o == "--jobs" && value && a.command == "run") {
             char* end = nullptr;
@@ -211,5 +217,5 @@ int main(int argc, char** argv) {
     }
     if (a.command == "collect")
         return collect(dir, e);
-    return plotResults(dir, e);
+    return plotResults(dir, e, a.lane);
 }

@@ -153,6 +153,58 @@ bool summarizeRun(const std::string& measuresText, const std::string& groupMeasu
     return true;
 }
 
+bool useSections(const std::string& sectionsText, const Experiment& e, std::string& laneRows,
+                 std::string& problem) {
+    double miles[LaneRows] = {}, hours[LaneRows] = {};
+    double area = 0;  // lane-miles x hours of one lane: sum of length x period
+    std::istringstream in(sectionsText);
+    std::string line;
+    std::getline(in, line);  // header
+    while (std::getline(in, line)) {
+        std::vector<std::string> f = fields(line);
+        if (f.size() != 8) {
+            problem = "sections.csv: a row without its 8 fields";
+            return false;
+        }
+        if (!measured(f[0], e))
+            continue;
+        int k = f[2] == "all" ? 4 : std::atoi(f[2].c_str()) - 1;
+        double length = sectionLength(f[1]);
+        if (k < 0 || k >= LaneRows || length <= 0) {
+            problem = "sections.csv: unknown lane or section in '" + line + "'";
+            return false;
+        }
+        miles[k] += number(f[6]);
+        hours[k] += number(f[7]);
+        if (k == 4)
+            area += length / 5280.0 * double(e.period) / StepsPerSecond / 3600.0;
+    }
+    if (area <= 0) {
+        problem = "sections.csv holds no period after the warm-up";
+        return false;
+    }
+    std::istringstream rows(laneRows);
+    std::ostringstream out;
+    for (int k = 0; std::getline(rows, line) && k < LaneRows; k++) {
+        std::vector<std::string> f = fields(line);
+        if (f.size() != 9) {
+            problem = "result: a row without its 9 fields";
+            return false;
+        }
+        // The all row is per lane, as in the measures.
+        double lanes = k < 4 ? 1 : 4;
+        double perLane = 1 / (lanes * area);
+        f[2] = fixed(hours[k] * perLane, 3);
+        f[3] = fixed(miles[k] * perLane, 1);
+        f[4] = hours[k] > 0 ? fixed(miles[k] / hours[k], 3) : "";
+        for (std::size_t c = 0; c < f.size(); c++)
+            out << (c ? "," : "") << f[c];
+        out << '\n';
+    }
+    laneRows = out.str();
+    return true;
+}
+
 void buildResults(const Experiment& e, const std::vector<std::string>& laneRows,
                   const std::vector<std::string>& groupRows, std::string& results,
                   std::string& resultsGroups) {

@@ -22,6 +22,14 @@ bool summarizeRun(const std::string& measuresText, const std::string& groupMeasu
                   const Experiment& e, std::string& laneRows, std::string& groupRows,
                   std::string& problem);
 
+// For an experiment with sections: replaces density, flow and space-mean speed
+// of laneRows (as summarizeRun wrote them) by Edie's over all the sections and
+// the measured time, from sections.csv (ombrane-batch's --section-measures):
+// the distance driven and the time spent in them, so flow = density x speed.
+// False, with a reason, when the file does not hold what the rows need.
+bool useSections(const std::string& sectionsText, const Experiment& e, std::string& laneRows,
+                 std::string& problem);
+
 // The tables of the finished runs, in run order: results.csv (one row per run
 // and lane, each group's mean speed on the `all` row) and results-groups.csv
 // (one row per run and group). laneRows and groupRows hold each run's files
