@@ -197,21 +197,29 @@ bool writeLines(const bool lined[LaneTotal]) {
     return closeData(f, "space-time-lines.dat");
 }
 
-// A lane's mean speed per cell: rows of road, columns of time; NaN for none.
+// A lane's mean speed per cell, as gnuplot's nonuniform matrix: the first row
+// the column count and each column's middle (s), then a row per cell of road,
+// its middle (mi) and the speeds; NaN where no car was. gnuplot draws it as
+// one image, which stays quick however many cars made it.
 bool writeCells(int lane) {
     char name[64];
     std::snprintf(name, sizeof name, "space-time-lane%d.dat", lane + 1);
     std::FILE* f = openIn(name);
     if (!f)
         return false;
+    std::fprintf(f, "%d", plots.timeCells);
+    for (int column = 0; column < plots.timeCells; column++)
+        std::fprintf(f, " %.10g", (column + 0.5) * secondsOf(plots.cellSteps));
+    std::fputc('\n', f);
     const Cell* c = &plots.cells[std::size_t(lane) * TimeCells * RoadCells];
     for (int row = 0; row < RoadCells; row++) {
+        std::fprintf(f, "%.6f", (row + 0.5) * 60 / 5280);
         for (int column = 0; column < plots.timeCells; column++) {
             const Cell& cell = c[column * RoadCells + row];
             if (cell.count)
-                std::fprintf(f, column ? " %.1f" : "%.1f", double(cell.speedSum / float(cell.count)));
+                std::fprintf(f, " %.1f", double(cell.speedSum / float(cell.count)));
             else
-                std::fputs(column ? " NaN" : "NaN", f);
+                std::fputs(" NaN", f);
         }
         std::fputc('\n', f);
     }
@@ -240,7 +248,7 @@ bool writeSpaceTimeScript() {
                     "# top, coloured by speed. A lane of at most %d cars at once shows each car's\n"
                     "# trajectory (space-time-lines.dat, from the dots of space-time.dat); a\n"
                     "# fuller lane the mean speed in cells of %g s and 60 ft\n"
-                    "# (space-time-laneN.dat: rows of road, columns of time).\n",
+                    "# (space-time-laneN.dat: a gnuplot nonuniform matrix, rows of road, columns of time).\n",
                  LineCars, secondsOf(plots.cellSteps));
     std::fprintf(f, Terminal, 1200, 120 + 320 * (count ? count : 1));
     std::fprintf(f, "set output 'space-time.png'\n"
@@ -265,9 +273,9 @@ bool writeSpaceTimeScript() {
                          laneTitle(lane), block++);
         } else {
             std::fprintf(f, "set title '%s: mean speed'\n"
-                            "plot 'space-time-lane%d.dat' matrix using (($1 + 0.5) * %g):"
-                            "(($2 + 0.5) * %g):3 with image pixels notitle\n",
-                         laneTitle(lane), lane + 1, secondsOf(plots.cellSteps), 60.0 / 5280);
+                            "plot 'space-time-lane%d.dat' nonuniform matrix using 1:2:3 with image "
+                            "notitle\n",
+                         laneTitle(lane), lane + 1);
         }
     }
     std::fprintf(f, "unset multiplot\n");
