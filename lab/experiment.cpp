@@ -411,8 +411,9 @@ std::string runGroupsText(const std::string& baseText, const Experiment& e, cons
     out += "#Group";
     for (char c : columns)
         out += std::string(",") + c;
-    // A notes column last, since the last field keeps the line feed.
-    out += ",Wnotes\n";
+    // A notes column last, since the last field keeps the line feed; X, as
+    // W holds the groups' names, which the run keeps from the base.
+    out += ",Xnotes\n";
     for (int g = 0; g < GroupCount; g++) {
         std::string row = std::to_string(g);
         bool any = false;

@@ -173,7 +173,7 @@ TEST(LabExperiment, RunGroupsFileAppendsTheVariedColumns) {
     std::string base = "#Group,Adesired,Wnotes\r\n0,60,x\r\n1,70,y\nunterminated";
     std::string text = runGroupsText(base, e, planRuns(e)[1]);
     EXPECT_EQ(text, "#Group,Adesired,Wnotes\r\n0,60,x\r\n1,70,y\n"
-                    "#Group,N,Q,F,Wnotes\n"
+                    "#Group,N,Q,F,Xnotes\n"
                     "0,2,,10,ombrane-lab run 2\n"
                     "3,,7,,ombrane-lab run 2\n");
     Experiment plain = parsed(Base);
