@@ -26,14 +26,13 @@ const char Usage[] =
     "  jobs     prepare DIR and print one shell command per unfinished run\n"
     "  collect  join the finished runs into DIR/results.csv and DIR/results-groups.csv\n"
     "  plot     draw DIR/fundamental.png and DIR/groups.png from DIR/results.csv\n"
-    "  --lane   the lanes of the fundamental diagram: one lane, all (the whole\n"
-    "           road), used (default: the lanes that held cars, per lane) or\n"
-    "           each (those lanes, a curve each)\n"
     "  one      run one run of DIR (what the commands of jobs call)\n"
     "  --out DIR    results folder (default: the experiment's name less .txt, plus -results)\n"
     "  --restart    forget the finished runs of DIR, even of another experiment\n"
     "  --force      allow more than 10,000 runs\n"
     "  --batch FILE the ombrane-batch to run (default: the one beside ombrane-lab)\n"
+    "  --lane L     plot's lanes: 1 to 4, all (the whole road), used (default: the\n"
+    "               lanes that held cars, per lane) or each (those, a curve each)\n"
     "exit: 0 done; 1 a file cannot be read or written; 2 bad usage or experiment;\n"
     "      3 collect found unfinished runs; 100 + N: N runs failed (at most 255)\n";
 
