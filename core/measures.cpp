@@ -77,36 +77,27 @@ int clusters(int cars, int slowCars, int starts, bool firstSlow, bool lastSlow) 
     return starts - (firstSlow && lastSlow);
 }
 
-// Feet of the move p0 -> p0 + driven (driven >= 0, p0 in [0, road)) that lie
-// in the stretch from `from` over `length`, both as unrolled intervals; the
-// stretch is also tried a road length either way, which catches both the
-// stretch and the move running past the road's end.
-double overlap(double p0, double driven, double from, double length, double road) {
-    const double p1 = p0 + driven;
-    double sum = 0;
-    for (double shift = -road; shift <= road; shift += road) {
-        const double lo = p0 > from + shift ? p0 : from + shift;
-        const double hi = p1 < from + shift + length ? p1 : from + shift + length;
-        sum += hi > lo ? hi - lo : 0;
-    }
-    return sum;
-}
-
 // A step's share of the sections: the feet driven inside each, and the part
 // of the step spent there (a car moves evenly through its step; one standing
-// still is inside for the whole step when it stands in the stretch).
+// still is inside for the whole step when it stands in the stretch). Measured
+// from the stretch's start round the ring, the move starts at `offset` in
+// [0, road) and ends at most one road length later, so what lies inside is
+// the part before the stretch's end plus, past the road's end, the part
+// that comes round into the stretch again.
 void addToSections(int lane, float p0, float driven, float road) {
     for (int k = 0; k < measures.sectionCount; k++) {
-        const double from = measures.sectionFrom[k], length = measures.sectionLength[k];
+        const double length = measures.sectionLength[k];
+        double offset = double(p0) - measures.sectionFrom[k];
+        if (offset < 0)
+            offset += road;
+        const double end = offset + driven;
         SectionSums& s = measures.sectionSums[k];
         if (driven > 0) {
-            const double inside = overlap(p0, driven, from, length, road);
+            const double inside = (offset < length ? (end < length ? end : length) - offset : 0) +
+                                  (end > road ? (end - road < length ? end - road : length) : 0);
             s.distance[lane] += inside;
             s.time[lane] += inside / driven;
         } else {
-            double offset = double(p0) - from;
-            if (offset < 0)
-                offset += road;
             s.time[lane] += offset < length ? 1 : 0;
         }
     }
