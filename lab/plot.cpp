@@ -285,7 +285,7 @@ int plotResults(const std::string& dir, const Experiment& e, const std::string& 
        << buffer << "set output 'fundamental.png'\n"
        << "set multiplot layout 1,2 title \"Experiment " << name << ": " << gnuplotSafe(title)
        << "\\n" << gnuplotSafe(laneWords) << "\"\n"
-       << "set grid\nset key top right\nset xrange [0:*]\nset yrange [0:*]\n"
+       << "set grid\nset xrange [0:*]\nset yrange [0:*]\n"
        << "set xlabel 'density (vehicles per mile per lane)'\n";
     auto plotAll = [&](const char* using_) {
         gp << "plot ";
@@ -299,19 +299,22 @@ int plotResults(const std::string& dir, const Experiment& e, const std::string& 
     if (seriesNames.empty())
         gp << "set label 1 '" << (drawn.empty() ? "no lane held cars" : "no finished run")
            << "' at graph 0.5, 0.5 center\n";
-    gp << "set title 'Fundamental diagram'\nset ylabel 'flow (vehicles per hour per lane)'\n";
+    // Where the curves are not: flow is low at low density, speed high.
+    gp << "set title 'Fundamental diagram'\nset ylabel 'flow (vehicles per hour per lane)'\n"
+          "set key top left\n";
     plotAll("1:2");
-    gp << "set title 'Speed against density'\nset ylabel 'space-mean speed (mph)'\n";
+    gp << "set title 'Speed against density'\nset ylabel 'space-mean speed (mph)'\n"
+          "set key bottom left\n";
     plotAll("1:3");
     gp << "unset multiplot\n";
 
     std::ostringstream gg;
-    std::snprintf(buffer, sizeof buffer, Terminal, 1200, 650);
+    std::snprintf(buffer, sizeof buffer, Terminal, 1200, 750);
     gg << "# Mean speed of each group against the first varied value, one line per\n"
           "# group and combination of the other varied values. Data: groups.dat.\n"
        << buffer << "set output 'groups.png'\n"
        << "set title 'Mean speed of each group, experiment " << name << "'\n"
-       << "set grid\nset key outside right top\nset yrange [0:*]\n"
+       << "set grid\nset key below left Left reverse\nset yrange [0:*]\n"
        << "set xlabel '" << gnuplotSafe(varies ? varyAxisWords(e.varies[0], names) : varied)
        << "'\nset ylabel 'space-mean speed (mph)'\n";
     std::size_t firstColumn = firstNumeric ? 2 : 3;

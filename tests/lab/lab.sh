@@ -156,7 +156,7 @@ fi
 
 if command -v gnuplot > /dev/null; then
     "$lab" plot one > /dev/null 2> err.txt || fail "plot: $(cat err.txt)"
-    for png in fundamental:1400x650 groups:1200x650; do
+    for png in fundamental:1400x650 groups:1200x750; do
         name=${png%%:*}
         [ -s one/$name.png ] || fail "$name.png was not drawn"
         [ -s one/$name.gp ] && [ -s one/$name.dat ] || fail "$name's script or data is missing"
