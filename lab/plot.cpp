@@ -124,6 +124,10 @@ bool laneChoice(const std::string& text) {
 }
 
 int plotResults(const std::string& dir, const Experiment& e, const std::string& lanes) {
+    if (!laneChoice(lanes)) {
+        std::fprintf(stderr, "ombrane-lab: --lane %s: not 1 to 4, all, used or each\n", lanes.c_str());
+        return 2;
+    }
     std::vector<std::string> head;
     std::vector<std::vector<std::string>> table;
     std::string problem;
