@@ -137,15 +137,22 @@ const char TimeAxis[] = "set xlabel 'time (min:s)'\nset xtics time format '%tM:%
 
 double secondsOf(long step) { return double(step) / world.stepsPerSecond; }
 
-// The zone's stretch over each time it was on, behind what a panel draws.
-void writeZone(std::FILE* f) {
+// The times the zone was on, behind what a panel draws: over its stretch of
+// road where the panel's height is the road, over the whole height elsewhere.
+void writeZone(std::FILE* f, bool stretch) {
     const double from = 7.25 * world.rowLength / 5280, to = 7.75 * world.rowLength / 5280;
-    for (int k = 0; k < plots.zoneSpans; k++)
-        std::fprintf(f, "set object %d rect from %g,%g to %g,%g behind fc rgb '#808080' "
-                        "fs transparent solid 0.35 noborder\n",
-                     k + 1, plots.zoneFrom[k], from, plots.zoneTo[k], to);
+    for (int k = 0; k < plots.zoneSpans; k++) {
+        if (stretch)
+            std::fprintf(f, "set object %d rect from %g,%g to %g,%g", k + 1, plots.zoneFrom[k], from,
+                         plots.zoneTo[k], to);
+        else
+            std::fprintf(f, "set object %d rect from %g,graph 0 to %g,graph 1", k + 1,
+                         plots.zoneFrom[k], plots.zoneTo[k]);
+        std::fprintf(f, " behind fc rgb '#808080' fs transparent solid %s noborder\n",
+                     stretch ? "0.35" : "0.15");
+    }
     if (plots.zoneSpans)
-        std::fprintf(f, "set label 1 'construction zone (grey)' at graph 0.01, graph 0.95 front\n");
+        std::fprintf(f, "set label 1 'construction zone on (grey)' at graph 0.01, graph 0.95 front\n");
 }
 
 // The trajectories of the lanes drawn as lines, from the dots: each car's dots
@@ -258,7 +265,7 @@ bool writeSpaceTimeScript() {
                     "set ylabel 'position round the ring (mi)'\n%s",
                  double(plots.fastest > 1 ? plots.fastest : 1), seconds > 0 ? seconds : 1, miles,
                  TimeAxis);
-    writeZone(f);
+    writeZone(f, true);
     std::fprintf(f, "set multiplot layout %d,1 title 'Space-time diagram of %s'\n", count ? count : 1,
                  runName());
     if (count == 0)
@@ -295,7 +302,7 @@ bool writeSpeedsScript() {
                     "set ylabel 'average speed (mph)'\n"
                     "set key outside right top\nset grid\nset yrange [0:*]\n",
                  runName(), TimeAxis);
-    writeZone(f);
+    writeZone(f, false);
     if (plots.speedRows == 0) {
         std::fprintf(f, "set label 2 'no report line in this run' at graph 0.5, 0.5 center\n"
                         "set xrange [0:1]\nset yrange [0:1]\nplot NaN notitle\n");
@@ -327,6 +334,7 @@ bool writeLanesScript() {
                     "set multiplot layout 2,1 title 'Lanes of %s'\n%s"
                     "set key outside right top\nset grid\nset yrange [0:*]\n",
                  runName(), TimeAxis);
+    writeZone(f, false);
     bool any = false;
     for (int lane = 0; lane < LaneTotal; lane++)
         any = any || plots.laneHeldCars[lane];
