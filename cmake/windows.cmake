@@ -44,6 +44,11 @@ add_executable(ombrane-legacy WIN32
   ${CMAKE_SOURCE_DIR}/resources/legacy.rc)
 target_link_libraries(ombrane-legacy PRIVATE ombrane_win32_platform ombrane_win32)
 
+# ombrane-desk.exe: lays out the windows in the virtual display that
+# scripts/run.sh serves to a web browser. Not part of a release.
+add_executable(ombrane-desk WIN32 ${CMAKE_SOURCE_DIR}/programs/desk/main.cpp)
+target_link_libraries(ombrane-desk PRIVATE user32)
+
 # Test-only Windows programs, run under Wine by scripts/wine-tests.sh:
 # the console reader and the in-process GDI tests of ombrane.exe's painting.
 option(OMBRANE_WINE_TESTS "Build the Windows test helpers" ${OMBRANE_TESTS})

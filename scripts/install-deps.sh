@@ -13,12 +13,13 @@
 set -euo pipefail
 
 windows_build=(cmake make ninja-build g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64)
-run=("${windows_build[@]}" wine wine64 xvfb x11vnc novnc websockify)
+run=("${windows_build[@]}" wine wine64 fonts-wine xvfb x11vnc novnc websockify)
 wine_tests=(
   "${run[@]}"
   googletest                                          # the GDI tests, cross-built
   xdotool imagemagick x11-utils                       # driving the Windows programs
   curl vncsnapshot                                    # checking the run command's web view
+  chromium nodejs                                     # ... and opening it in a real browser
 )
 all=(
   "${wine_tests[@]}"
