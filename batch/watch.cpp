@@ -22,7 +22,7 @@ struct Output {
 };
 
 struct Watch {
-    Output measures, groupMeasures, trajectories;
+    Output measures, groupMeasures, sectionMeasures, trajectories;
     long   every;                           // steps between trajectory rows
     int    plotting;                        // flag
     int    started;                         // flag: the first step was seen
@@ -56,6 +56,11 @@ void writeTrajectories() {
         writeTrajectoryRows(watch.trajectories.file);
 }
 
+bool measuring() {
+    return watch.measures.file || watch.groupMeasures.file || watch.sectionMeasures.file ||
+           watch.plotting;
+}
+
 void observeStep(RunEvent event) {
     if (event != RunAboutToStep && event != RunStepped)
         return;
@@ -68,11 +73,11 @@ void observeStep(RunEvent event) {
         }
         if (watch.plotting && reportJustBuilt())
             plotReportPoint();
-        if (watch.measures.file || watch.groupMeasures.file || watch.plotting)
+        if (measuring())
             measureBeforeStep();
         return;
     }
-    if (watch.measures.file || watch.groupMeasures.file || watch.plotting) {
+    if (measuring()) {
         measureAfterStep();
         if (measures.periodDone) {
             measures.periodDone = 0;
@@ -80,6 +85,8 @@ void observeStep(RunEvent event) {
                 writeMeasuresRows(watch.measures.file);
             if (watch.groupMeasures.file)
                 writeGroupMeasuresRows(watch.groupMeasures.file);
+            if (watch.sectionMeasures.file)
+                writeSectionMeasuresRows(watch.sectionMeasures.file);
             if (watch.plotting)
                 plotPeriod();
         }
@@ -127,7 +134,7 @@ long long carsExpected() {
 bool openOutputs(const Options& o) {
     watch.every = o.every;
     if (!open(watch.measures, o.measuresPath) || !open(watch.groupMeasures, o.groupMeasuresPath) ||
-        !open(watch.trajectories, o.trajectoriesPath))
+        !open(watch.sectionMeasures, o.sectionMeasuresPath) || !open(watch.trajectories, o.trajectoriesPath))
         return false;
     if (o.plotDir) {
         if (!gnuplotFound()) {
@@ -143,6 +150,8 @@ bool openOutputs(const Options& o) {
         writeMeasuresHeader(watch.measures.file);
     if (watch.groupMeasures.file)
         writeGroupMeasuresHeader(watch.groupMeasures.file);
+    if (watch.sectionMeasures.file)
+        writeSectionMeasuresHeader(watch.sectionMeasures.file);
     if (watch.trajectories.file)
         writeTrajectoriesHeader(watch.trajectories.file);
     return true;
@@ -166,11 +175,17 @@ bool checkTrajectorySize(const Options& o) {
 }
 
 void startWatching(const Options& o) {
-    if (!watch.measures.file && !watch.groupMeasures.file && !watch.trajectories.file &&
-        !watch.plotting)
+    if (!measuring() && !watch.trajectories.file)
         return;
     long period = o.period ? o.period : world.reportPeriod > 0 ? world.reportPeriod : DefaultPeriod;
     configureMeasures(int(period), o.detectors, o.detectorCount);
+    if (watch.sectionMeasures.file) {
+        const float whole = 0;  // FROM == TO: the whole road
+        if (o.sectionCount)
+            configureSections(o.sectionFrom, o.sectionTo, o.sectionCount);
+        else
+            configureSections(&whole, &whole, 1);
+    }
     if (watch.plotting)
         choosePlotSampling(o.every, o.steps, int(carsExpected()));
     runObserver = observeStep;
@@ -180,6 +195,7 @@ bool finishOutputs() {
     runObserver = nullptr;
     bool ok = close(watch.measures);
     ok = close(watch.groupMeasures) && ok;
+    ok = close(watch.sectionMeasures) && ok;
     ok = close(watch.trajectories) && ok;
     if (watch.plotting)
         ok = finishPlots() && ok;

@@ -26,7 +26,7 @@ const char Usage[] =
     "                          [--max-array N] [--restart] [--force] [--dry-run]\n"
     "       ombrane-lab status DIR\n"
     "       ombrane-lab collect DIR\n"
-    "       ombrane-lab plot DIR\n"
+    "       ombrane-lab plot DIR [--lane 1..4|all|used|each]\n"
     "       ombrane-lab one DIR RUN\n"
     "       ombrane-lab --help | --version\n"
     "  run      run every unfinished run, N at a time (default: the cores), then collect\n"
@@ -44,12 +44,14 @@ const char Usage[] =
     "  --partition P, --time T  sbatch's --partition and --time for every job of submit\n"
     "  --max-array N  at most N tasks per array (default: Slurm's MaxArraySize)\n"
     "  --dry-run    write DIR/slurm's scripts and print the sbatch lines only\n"
+    "  --lane L     plot's lanes: 1 to 4, all (the whole road), used (default: the\n"
+    "               lanes that held cars, per lane) or each (those, a curve each)\n"
     "  --help, --version  print this, or the version, and exit\n"
     "exit: 0 done; 1 a file cannot be read or written; 2 bad usage or experiment;\n"
     "      3 collect or status found unfinished runs; 100 + N: N runs failed (at most 255)\n";
 
 struct Arguments {
-    std::string command, target, out, batch;
+    std::string command, target, out, batch, lane = "used";
     long jobs = 0;
     int run = 0;
     bool restart = false, force = false;
@@ -129,12 +131,13 @@ bool parseArguments(int argc, char** argv, Arguments& a, std::string& problem) {
             if (known)
                 continue;
         }
-        known = o == "--restart" || o == "--force" || o == "--out" || o == "--batch" || o == "--jobs";
+        known = o == "--restart" || o == "--force" || o == "--out" || o == "--batch" || o == "--jobs" ||
+                o == "--lane";
         if (!known) {
             problem = o + (o[0] == '-' ? ": unknown option" : ": unexpected argument");
             return false;
         }
-        if ((o == "--out" || o == "--batch" || o == "--jobs") && !value) {
+        if ((o == "--out" || o == "--batch" || o == "--jobs" || o == "--lane") && !value) {
             problem = o + " needs a value";
             return false;
         }
@@ -147,6 +150,13 @@ bool parseArguments(int argc, char** argv, Arguments& a, std::string& problem) {
             i++;
         } else if (o == "--batch" && a.command != "collect" && a.command != "plot") {
             a.batch = value;
+            i++;
+        } else if (o == "--lane" && a.command == "plot") {
+            if (!laneChoice(value)) {
+                problem = std::string("--lane: '") + value + "' is not 1 to 4, all, used or each";
+                return false;
+            }
+            a.lane = value;
             i++;
         } else if (o == "--jobs" && a.command == "run") {
             char* end = nullptr;
@@ -334,5 +344,5 @@ int main(int argc, char** argv) {
         return showStatus(dir, e);
     if (a.command == "collect")
         return collect(dir, e);
-    return plotResults(dir, e);
+    return plotResults(dir, e, a.lane);
 }
