@@ -28,9 +28,6 @@ void computeGapsIndexed(int car, GapView& out);
 // exist for the car's lane), the others filled as if no car were there. On a
 // road of thin lanes each search left out would have gone round the ring.
 void computeStepGapsIndexed(int car, GapView& out, unsigned sides);
-// The same for a ring of 64 entries or fewer (world.order.count), whose
-// sets are each one word: searched round the ring without going word by word.
-void computeStepGapsSmallRing(int car, GapView& out, unsigned sides);
 // The view's euBehindDistance, searched on its own; the car must not have
 // moved since the lane index last saw it.
 float tailgaterDistance(int car);

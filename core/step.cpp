@@ -84,7 +84,6 @@ namespace {
 
 // One car under its group's rules: the rules stand for world.groups[c.group],
 // whose statistics the step still adds to.
-template <bool SmallRing = false>
 void stepCarBy(const GroupRules& r, const StepFlags& flags, int car) {
     Car& c = world.cars[car];
     Group& g = world.groups[c.group];
@@ -95,10 +94,7 @@ void stepCarBy(const GroupRules& r, const StepFlags& flags, int car) {
     GapView view;
     // A change beyond the usual reads some sides or none, harmless as such a
     // car decides nothing; a lane beyond the usual is searched in full.
-    if constexpr (SmallRing)
-        computeStepGapsSmallRing(car, view, r.sidesRead[c.change & 3][c.lane & 3]);
-    else
-        computeStepGapsIndexed(car, view, r.sidesRead[c.change & 3][c.lane & 3]);
+    computeStepGapsIndexed(car, view, r.sidesRead[c.change & 3][c.lane & 3]);
     float wanted = desiredGapBy(r, c.speed);
     float free = freeGap(view);
 
@@ -159,24 +155,13 @@ void stepCar(int car) {
 // read again after every car. The whole of a car's step is made one with this
 // loop in every program that links it: left to itself the compiler did so in
 // ombrane-batch but not in the benchmarks, which then timed a slower step
-// than the program runs. Each kind of ring has a loop of its own, a call of
-// its own, so that neither moves the other's code.
-template <bool SmallRing>
+// than the program runs.
 [[gnu::flatten, gnu::noinline]] void stepEveryCar(const GroupRules* rules, const StepFlags& flags) {
     for (int i = 0; i < world.carTotal; i++)
-        stepCarBy<SmallRing>(rules[world.cars[i].group], flags, i);
+        stepCarBy(rules[world.cars[i].group], flags, i);
 }
 
-// On a ring of 64 cars or fewer (the 50 built-in groups' road) each lane's
-// set of ring entries is one word, whose nearest member round the ring is a
-// few operations away; on a larger ring most searches end in the word beside
-// the car, and the rest go round the ring.
 void stepWorld() {
-    const GroupRules* rules = rulesOfEveryGroup();
-    const StepFlags flags = flagsOfThisStep();
-    if (world.order.count <= 64 && world.carTotal <= 64)
-        stepEveryCar<true>(rules, flags);
-    else
-        stepEveryCar<false>(rules, flags);
+    stepEveryCar(rulesOfEveryGroup(), flagsOfThisStep());
     world.run.stepCount++;
 }
