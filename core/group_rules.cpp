@@ -59,7 +59,6 @@ GroupRules rulesOf(const Group& g) {
     r.desiredReciprocal = reciprocalOf(g.desiredSpeed);
     r.followReciprocal = reciprocalOf(g.followDistance);
     r.accelerationPerStep = accelerationToMphPerStep(g.acceleration);
-    r.feetPerStepPerMph = mphToFeetPerStep(1);
     r.startDelay = g.startDelay;
 
     // A car looks left only towards a preferred lane, and only under a

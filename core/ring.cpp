@@ -73,11 +73,9 @@ float positionAtEntry(int entry) {
                                  : world.cars[world.order.slots[entry]].position;
 }
 
-// The exchanges of reorderCar. Expect tells which way the caller guesses
-// the first test goes; each guess is its own copy of the loop, whose
-// branches the processor then predicts apart.
-template <bool Expect>
-int reorderExpecting(int car) {
+}  // namespace
+
+int reorderCar(int car) {
     const CarOrder& order = world.order;
     int n = order.count;
     int s = world.cars[car].slot;
@@ -93,31 +91,13 @@ int reorderExpecting(int car) {
         int next = s + 1 == n ? 0 : s + 1;
         float b = positionAtEntry(next);
         bool inOrder = (a <= p && p <= b) || (a > b && (a <= p || p <= b));
-        if (__builtin_expect(inOrder, !Expect))
+        if (inOrder)
             break;
         exchangeWithSuccessor(s, next);
         a = b;
         s = next;
     }
     return s;
-}
-
-}  // namespace
-
-int reorderCar(int car) { return reorderExpecting<false>(car); }
-
-bool likelyToPassNext(int car, float feetPerStepPerMph) {
-    const CarOrder& order = world.order;
-    const int n = order.count;
-    const Car& c = world.cars[car];
-    if (n <= 2 || unsigned(c.slot) >= unsigned(n))
-        return false;
-    int next = c.slot + 1 == n ? 0 : c.slot + 1;
-    return c.position + c.speed * feetPerStepPerMph > positionAtEntry(next);
-}
-
-int reorderCarGuessing(int car, bool passes) {
-    return passes ? reorderExpecting<true>(car) : reorderExpecting<false>(car);
 }
 
 Neighbours& findNeighbours(int car) {

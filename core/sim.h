@@ -6,12 +6,6 @@
 // Order ring and neighbour search
 int  insertCar(int car);                // entry of the car; MaxCars on a full ring
 int  reorderCar(int car);               // moves the car forward until the ring is in order
-// Whether the car, at its present speed, would pass the next car in the ring
-// this step: a guess, read before the step works out the new speed.
-bool likelyToPassNext(int car, float feetPerStepPerMph);
-// reorderCar, given that guess: a wrong guess is found as soon as the guess
-// is made, not after the new position; the result is reorderCar's.
-int  reorderCarGuessing(int car, bool passes);
 Neighbours& findNeighbours(int car);    // walks the ring; fills world.neighbours
 void computeGaps(const Neighbours& n, GapView& out);
 

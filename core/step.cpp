@@ -90,7 +90,6 @@ void stepCarBy(const GroupRules& r, const StepFlags& flags, int car) {
     const bool drawing = flags.drawing;
     const int colour = g.colour;
 
-    const bool passes = likelyToPassNext(car, r.feetPerStepPerMph);
     GapView view;
     // A change beyond the usual reads some sides or none, harmless as such a
     // car decides nothing; a lane beyond the usual is searched in full.
@@ -136,7 +135,7 @@ void stepCarBy(const GroupRules& r, const StepFlags& flags, int car) {
         position = position - world.roadLength;
     c.position = position;
 
-    reorderCarGuessing(car, passes);
+    reorderCar(car);
 
     moveSideways(car);
     refreshLaneIndex(car);
