@@ -59,6 +59,7 @@ GroupRules rulesOf(const Group& g) {
     r.desiredReciprocal = reciprocalOf(g.desiredSpeed);
     r.followReciprocal = reciprocalOf(g.followDistance);
     r.accelerationPerStep = accelerationToMphPerStep(g.acceleration);
+    r.feetPerStepPerMph = mphToFeetPerStep(1);
     r.startDelay = g.startDelay;
 
     // A car looks left only towards a preferred lane, and only under a
@@ -71,10 +72,11 @@ GroupRules rulesOf(const Group& g) {
     const bool stillReadsRight = (r.rightTests | (r.leftTests & MovesCrazily)) != 0;
     for (int change = 0; change < 4; change++) {
         for (int lane = 0; lane < LaneTotal; lane++) {
-            bool left = change == 2 || (change == 0 && r.leftTests != 0 && lane < r.leftBelow);
-            bool right = change == 1 || (change == 0 && stillReadsRight);
+            bool left = change == MovingLeft ||
+                        (change == NoChange && r.leftTests != 0 && lane < r.leftBelow);
+            bool right = change == MovingRight || (change == NoChange && stillReadsRight);
             r.sidesRead[change][lane] =
-                uint8_t(unsigned(left && lane < LaneTotal - 1) | unsigned(right && lane > 0) << 1);
+                uint8_t(unsigned(left && lane < LeftmostLane) | unsigned(right && lane > 0) << 1);
         }
     }
     r.leftAhead = g.leftAhead;

@@ -25,6 +25,7 @@ struct GroupRules {
     double desiredReciprocal;   // 1/desiredSpeed, NaN when it must be divided by
     double followReciprocal;    // 1/followDistance, NaN when it must be divided by
     float  accelerationPerStep; // mph gained in one step of acceleration
+    float  feetPerStepPerMph;   // ft a step at 1 mph, rounded: for guesses only
     int    startDelay;          // steps
 
     int    leftBelow;           // a car looks left while its lane is below this

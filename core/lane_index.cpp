@@ -5,6 +5,7 @@
 // few word operations away. The result is the walk's, bit for bit.
 #include "bit_window.h"
 #include "gaps.h"
+#include "search.h"
 #include "sim.h"
 
 #include <cstring>
@@ -16,9 +17,9 @@ unsigned entryMask(const Car& car) {
     if (unsigned(car.lane) < LaneTotal) {
         mask |= 1u << car.lane;
         mask |= 16u << car.lane;
-        if (car.change == 1 && car.lane != 0)
+        if (car.change == MovingRight && car.lane != 0)
             mask |= 1u << (car.lane - 1);
-        else if (car.change == 2 && car.lane != 3)
+        else if (car.change == MovingLeft && car.lane != LeftmostLane)
             mask |= 1u << (car.lane + 1);
     }
     return mask;

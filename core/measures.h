@@ -11,7 +11,6 @@
 
 enum {
     MaxDetectors = 16,          // --detector positions
-    AllLanes     = LaneTotal,   // row of LaneMeasure for the whole road
 };
 
 constexpr double StoppedBelow = 10;  // mph: slower than this counts as stopped

@@ -1,6 +1,7 @@
 // The order ring: car indices sorted by position round the closed road, and
 // the nearest cars ahead and behind in every lane found by walking it.
 #include "gaps.h"
+#include "search.h"
 #include "sim.h"
 
 #include <cstdint>
@@ -9,9 +10,9 @@ namespace {
 
 // Lane that a car is moving into, or -1.
 int targetLane(const Car& car) {
-    if (car.change == 1 && car.lane != 0)
+    if (car.change == MovingRight && car.lane != 0)
         return car.lane - 1;
-    if (car.change == 2 && car.lane != 3)
+    if (car.change == MovingLeft && car.lane != LeftmostLane)
         return car.lane + 1;
     return -1;
 }
@@ -73,9 +74,11 @@ float positionAtEntry(int entry) {
                                  : world.cars[world.order.slots[entry]].position;
 }
 
-}  // namespace
-
-int reorderCar(int car) {
+// The exchanges of reorderCar. Expect tells which way the caller guesses
+// the first test goes; each guess is its own copy of the loop, whose
+// branches the processor then predicts apart.
+template <bool Expect>
+int reorderExpecting(int car) {
     const CarOrder& order = world.order;
     int n = order.count;
     int s = world.cars[car].slot;
@@ -91,13 +94,31 @@ int reorderCar(int car) {
         int next = s + 1 == n ? 0 : s + 1;
         float b = positionAtEntry(next);
         bool inOrder = (a <= p && p <= b) || (a > b && (a <= p || p <= b));
-        if (inOrder)
+        if (__builtin_expect(inOrder, !Expect))
             break;
         exchangeWithSuccessor(s, next);
         a = b;
         s = next;
     }
     return s;
+}
+
+}  // namespace
+
+int reorderCar(int car) { return reorderExpecting<false>(car); }
+
+bool likelyToPassNext(int car, float feetPerStepPerMph) {
+    const CarOrder& order = world.order;
+    const int n = order.count;
+    const Car& c = world.cars[car];
+    if (n <= 2 || unsigned(c.slot) >= unsigned(n))
+        return false;
+    int next = c.slot + 1 == n ? 0 : c.slot + 1;
+    return c.position + c.speed * feetPerStepPerMph > positionAtEntry(next);
+}
+
+int reorderCarGuessing(int car, bool passes) {
+    return passes ? reorderExpecting<true>(car) : reorderExpecting<false>(car);
 }
 
 Neighbours& findNeighbours(int car) {
@@ -156,7 +177,7 @@ Neighbours& findNeighbours(int car) {
 void computeGaps(const Neighbours& n, GapView& out) {
     int lane = world.cars[n.carIndex].lane;
     bool own = isLane(lane);
-    bool hasLeft = own && lane < 3, hasRight = own && lane > 0;
+    bool hasLeft = own && lane < LeftmostLane, hasRight = own && lane > 0;
     NearCars near;
     near.ahead = own ? n.aheadByLane[lane] : -1;
     near.behind = own ? n.behindByLane[lane] : -1;

@@ -1,5 +1,6 @@
 // One car, one step: neighbours, speed, move, order, lane change.
 #include "platform.h"
+#include "search.h"
 #include "sim.h"
 
 #include "group_rules.h"
@@ -90,6 +91,7 @@ void stepCarBy(const GroupRules& r, const StepFlags& flags, int car) {
     const bool drawing = flags.drawing;
     const int colour = g.colour;
 
+    const bool passes = likelyToPassNext(car, r.feetPerStepPerMph);
     GapView view;
     // A change beyond the usual reads some sides or none, harmless as such a
     // car decides nothing; a lane beyond the usual is searched in full.
@@ -105,7 +107,9 @@ void stepCarBy(const GroupRules& r, const StepFlags& flags, int car) {
     // the start delay re-arms), waiting out the start delay, or
     // accelerating. In dense traffic which of them applies is a toss-up from
     // car to car, so every answer is worked out and the right one chosen
-    // without a branch.
+    // without a branch: written with `?:` or `if`, the step took 12 % less on
+    // a road of five groups (benchmark (a)) but 18 to 24 % more on the busy
+    // road of eight (e).
     const bool held = free < wanted;
     const bool waiting = !held & (c.delay >= 1);
     const float heldSpeed =
@@ -135,7 +139,7 @@ void stepCarBy(const GroupRules& r, const StepFlags& flags, int car) {
         position = position - world.roadLength;
     c.position = position;
 
-    reorderCar(car);
+    reorderCarGuessing(car, passes);
 
     moveSideways(car);
     refreshLaneIndex(car);

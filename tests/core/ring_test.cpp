@@ -131,6 +131,77 @@ TEST(CarOrder, FirstStepOfThreeCarsAtOnePositionEnds) {
     EXPECT_TRUE(carsSane());
 }
 
+// The step guesses, before it works out the new speed, whether the car
+// passes the next one, and the guess picks which copy of the exchanges runs.
+// A wrong guess must leave the ring, the slots and the count of exchanges
+// exactly as a right one: no pass, one, two, across the road's end, and
+// every other car at one position.
+TEST(CarOrder, EitherGuessGivesTheSameRingAsReorderCar) {
+    struct Case {
+        const char* what;
+        void (*setUp)();
+        int car;
+        float to;
+    };
+    const Case cases[] = {
+        {"stays", [] { putCars({{100}, {200}, {300}}); }, 0, 150},
+        {"passes one", [] { putCars({{100}, {200}, {300}, {400}}); }, 0, 250},
+        {"passes two", [] { putCars({{100}, {200}, {300}, {400}}); }, 0, 350},
+        {"wraps past the end",
+         [] {
+             putCars({{21000}, {21100}, {50}, {100}});
+             setRing({0, 1, 2, 3});
+         },
+         0, 20},
+        {"from the last entry",
+         [] {
+             putCars({{21000}, {21100}, {50}, {100}});
+             setRing({2, 3, 0, 1});
+         },
+         1, 75},
+        {"others at one position", [] { putCars({{0, 0}, {0, 1}, {0, 2}}); }, 0, 5},
+    };
+    static SimWorld before, reordered;  // static: the record is large
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        freshWorld();
+        c.setUp();
+        world.cars[c.car].position = c.to;
+        before = world;
+        const int expected = reorderCar(c.car);
+        reordered = world;
+        for (bool guess : {false, true}) {
+            world = before;
+            EXPECT_EQ(reorderCarGuessing(c.car, guess), expected) << "guess " << guess;
+            EXPECT_EQ(std::memcmp(&world.order, &reordered.order, sizeof world.order), 0);
+            EXPECT_EQ(std::memcmp(world.cars, reordered.cars, sizeof world.cars), 0);
+            EXPECT_EQ(world.reorderSwaps, reordered.reorderSwaps);
+        }
+    }
+}
+
+// A wrong guess costs only time, so nothing else would show a guess that
+// is always wrong: the car 1 ft behind the next one at 60 mph (5.5 ft a
+// step) passes it, at 0.5 mph (0.05 ft) it does not; two cars never
+// exchange; and a slot outside the ring is not read.
+TEST(CarOrder, PassGuessFollowsThePresentSpeed) {
+    freshWorld();
+    const float perMph = mphToFeetPerStep(1);  // at the fresh world's step rate
+    putCars({{100}, {101}, {300}});
+    world.cars[0].speed = 60;
+    EXPECT_TRUE(likelyToPassNext(0, perMph));
+    world.cars[0].speed = 0.5f;
+    EXPECT_FALSE(likelyToPassNext(0, perMph));
+    world.cars[0].slot = MaxCars;
+    world.cars[0].speed = 60;
+    EXPECT_FALSE(likelyToPassNext(0, perMph));
+
+    freshWorld();
+    putCars({{100}, {101}});
+    world.cars[0].speed = 60;
+    EXPECT_FALSE(likelyToPassNext(0, perMph));
+}
+
 // -------------------------------------------------------------- Neighbours
 
 TEST(Neighbours, LoneCarHasNone) {
