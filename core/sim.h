@@ -12,9 +12,14 @@
 int  loadDefaultGroups();               // returns 50
 int  carsToPlace();
 int  placeAllCars(void* dc);            // returns the cars placed
+// The cars placement would leave off the road (the road is full), per group
+// for each lane (0 to 3) and for any lane (4); returns their total.
+int  unplacedCars(int unplaced[MaxGroups][LaneTotal + 1]);
 void restartWorld();
 void ShowBanner();
 void ShowHints();
+// Whether the banner tells how to use the window; ombrane-batch --quiet clears it.
+extern bool consoleHints;
 
 // The step: every car, or one car and its parts
 void  stepWorld();                      // every car one step, then the step count
