@@ -57,7 +57,7 @@ void run(const Options& o) {
             runTick();
         return;
     }
-    handleRunKey(13);
+    handleRunKey(ResumeKey);
     if (o.legacy) {
         for (long k = 0; k < o.steps && world.run.running; k++) {
             runTick();

@@ -26,7 +26,7 @@ target_link_libraries(ombrane_win32_platform PUBLIC ombrane_win32)
 add_executable(ombrane WIN32
   ${CMAKE_SOURCE_DIR}/programs/ombrane/main.cpp
   ${CMAKE_SOURCE_DIR}/programs/ombrane/paint.cpp
-  ${CMAKE_SOURCE_DIR}/programs/ombrane/views.cpp
+  ${CMAKE_SOURCE_DIR}/programs/ombrane/view_windows.cpp
   ${CMAKE_SOURCE_DIR}/resources/ombrane.rc)
 target_link_libraries(ombrane PRIVATE ombrane_win32_platform ombrane_win32)
 # The Help command prints the help file from the program's own folder.
@@ -65,7 +65,7 @@ if(OMBRANE_WINE_TESTS)
     add_subdirectory(${OMBRANE_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
     file(GLOB WINE_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*_test.cpp)
     add_executable(ombrane-gdi-tests ${WINE_TEST_SOURCES} ${CMAKE_SOURCE_DIR}/programs/ombrane/paint.cpp
-      ${CMAKE_SOURCE_DIR}/programs/ombrane/views.cpp ${CMAKE_SOURCE_DIR}/resources/ombrane.rc)
+      ${CMAKE_SOURCE_DIR}/programs/ombrane/view_windows.cpp ${CMAKE_SOURCE_DIR}/resources/ombrane.rc)
     target_include_directories(ombrane-gdi-tests PRIVATE ${CMAKE_SOURCE_DIR})
     target_link_libraries(ombrane-gdi-tests PRIVATE ombrane_win32_platform ombrane_win32 gtest gtest_main)
   else()

@@ -12,7 +12,6 @@
 enum {
     MaxDetectors = 16,          // --detector positions
     MaxSections  = 16,          // --section stretches
-    AllLanes     = LaneTotal,   // row of LaneMeasure for the whole road
 };
 
 constexpr double StoppedBelow = 10;  // mph: slower than this counts as stopped

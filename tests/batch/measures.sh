@@ -8,18 +8,7 @@
 #
 #   measures.sh <ombrane-batch> <source-dir>
 # OMBRANE_SHORT=1 (the sanitizer build) shortens the long run.
-set -u
-
-batch=$1
-source=$2
-work=$(mktemp -d "${TMPDIR:-/tmp}/ombrane-measures.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-failures=0
-
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
+. "$(dirname "$0")/../preamble.sh" measures "$@"
 
 # --- The same run, with and without every new option --------------------------
 for edition in current legacy; do

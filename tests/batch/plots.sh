@@ -9,21 +9,11 @@
 # Skipped (77) when gnuplot or ImageMagick is missing.
 #
 #   plots.sh <ombrane-batch> <source-dir>
-set -u
+. "$(dirname "$0")/../preamble.sh" plots "$@"
 
-batch=$1
-source=$2
 for tool in gnuplot convert identify; do
     command -v $tool > /dev/null || { echo "SKIP: no $tool"; exit 77; }
 done
-work=$(mktemp -d "${TMPDIR:-/tmp}/ombrane-plots.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-failures=0
-
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
 
 check_png() {  # <png> <width>x<height> <crop WxH+X+Y inside a plotting area>
     local png=$1 size=$2 area=$3

@@ -8,19 +8,9 @@
 # missing (the rest still runs).
 #
 #   lab.sh <ombrane-batch> <source-dir>
-set -u
+. "$(dirname "$0")/../preamble.sh" lab "$@"
 
-batch=$1
-source=$2
 lab=$(cd "$(dirname "$batch")" && pwd)/ombrane-lab
-work=$(mktemp -d "${TMPDIR:-/tmp}/ombrane-lab.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-failures=0
-
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
 
 cd "$work" || exit 1
 cp "$source/examples/motorway-keep-right.csv" base.csv
