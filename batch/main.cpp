@@ -60,7 +60,7 @@ void run(const Options& o) {
             runTick();
         return;
     }
-    handleRunKey(13);
+    handleRunKey(ResumeKey);
     if (o.legacy) {
         for (long k = 0; k < o.steps && world.run.running; k++) {
             runTick();
@@ -133,6 +133,7 @@ bool outputsApart(const Options& o) {
     };
     add("--measures", o.measuresPath, true);
     add("--group-measures", o.groupMeasuresPath, true);
+    add("--section-measures", o.sectionMeasuresPath, true);
     add("--trajectories", o.trajectoriesPath, true);
     add("--dump", o.dumpPath, true);
     add("--save", o.savePath, true);

@@ -52,7 +52,7 @@ int checkRewind(int step) {
     // Back to the end itself leaves nothing to run (the step-to target would
     // be behind the run and stop nothing).
     if (world.run.stepCount < end) {
-        handleRunKey(13);
+        handleRunKey(ResumeKey);
         world.run.stepTo = end;
         while (world.run.running)
             runTick();

@@ -25,7 +25,7 @@ struct Output {
 };
 
 struct Watch {
-    Output measures, groupMeasures, trajectories;
+    Output measures, groupMeasures, sectionMeasures, trajectories;
     long   every;                           // steps between trajectory rows
     int    plotting;                        // flag
     int    started;                         // flag: the first step was seen
@@ -78,6 +78,11 @@ void writeTrajectories() {
         writeTrajectoryRows(watch.trajectories.file);
 }
 
+bool measuring() {
+    return watch.measures.file || watch.groupMeasures.file || watch.sectionMeasures.file ||
+           watch.plotting;
+}
+
 void observeStep(RunEvent event) {
     if (event != RunAboutToStep && event != RunStepped)
         return;
@@ -90,11 +95,11 @@ void observeStep(RunEvent event) {
         }
         if (watch.plotting && reportJustBuilt())
             plotReportPoint();
-        if (watch.measures.file || watch.groupMeasures.file || watch.plotting)
+        if (measuring())
             measureBeforeStep();
         return;
     }
-    if (watch.measures.file || watch.groupMeasures.file || watch.plotting) {
+    if (measuring()) {
         measureAfterStep();
         if (measures.periodDone) {
             measures.periodDone = 0;
@@ -102,6 +107,8 @@ void observeStep(RunEvent event) {
                 writeMeasuresRows(watch.measures.file);
             if (watch.groupMeasures.file)
                 writeGroupMeasuresRows(watch.groupMeasures.file);
+            if (watch.sectionMeasures.file)
+                writeSectionMeasuresRows(watch.sectionMeasures.file);
             if (watch.plotting)
                 plotPeriod();
         }
@@ -149,7 +156,7 @@ long long carsExpected() {
 bool openOutputs(const Options& o) {
     watch.every = o.every;
     if (!open(watch.measures, o.measuresPath) || !open(watch.groupMeasures, o.groupMeasuresPath) ||
-        !open(watch.trajectories, o.trajectoriesPath))
+        !open(watch.sectionMeasures, o.sectionMeasuresPath) || !open(watch.trajectories, o.trajectoriesPath))
         return false;
     if (o.plotDir) {
         if (!gnuplotFound()) {
@@ -183,19 +190,28 @@ bool checkTrajectorySize(const Options& o) {
 }
 
 bool startWatching(const Options& o) {
-    if (!empty(watch.measures) || !empty(watch.groupMeasures) || !empty(watch.trajectories))
+    if (!empty(watch.measures) || !empty(watch.groupMeasures) || !empty(watch.sectionMeasures) ||
+        !empty(watch.trajectories))
         return false;
     if (watch.measures.file)
         writeMeasuresHeader(watch.measures.file);
     if (watch.groupMeasures.file)
         writeGroupMeasuresHeader(watch.groupMeasures.file);
+    if (watch.sectionMeasures.file)
+        writeSectionMeasuresHeader(watch.sectionMeasures.file);
     if (watch.trajectories.file)
         writeTrajectoriesHeader(watch.trajectories.file);
-    if (!watch.measures.file && !watch.groupMeasures.file && !watch.trajectories.file &&
-        !watch.plotting)
+    if (!measuring() && !watch.trajectories.file)
         return true;
     long period = o.period ? o.period : world.reportPeriod > 0 ? world.reportPeriod : DefaultPeriod;
     configureMeasures(int(period), o.detectors, o.detectorCount);
+    if (watch.sectionMeasures.file) {
+        const float whole = 0;  // FROM == TO: the whole road
+        if (o.sectionCount)
+            configureSections(o.sectionFrom, o.sectionTo, o.sectionCount);
+        else
+            configureSections(&whole, &whole, 1);
+    }
     if (watch.plotting)
         choosePlotSampling(o.every, o.steps, int(carsExpected()));
     runObserver = observeStep;
@@ -206,6 +222,7 @@ bool finishOutputs() {
     runObserver = nullptr;
     bool ok = close(watch.measures);
     ok = close(watch.groupMeasures) && ok;
+    ok = close(watch.sectionMeasures) && ok;
     ok = close(watch.trajectories) && ok;
     if (watch.plotting)
         ok = finishPlots() && ok;

@@ -19,6 +19,7 @@ namespace {
 // The ring road is four miles long; detectors lie on it.
 constexpr double RoadLengthFeet = 21120;
 constexpr int MaxDetectors = 16;
+constexpr int MaxSections = 16;
 constexpr int GroupCount = 50;
 // The groups-file reader stops at a line longer than this.
 constexpr std::size_t ReaderLineLimit = 1022;
@@ -290,6 +291,15 @@ bool readSetting(Reader& r, const std::string& key, const std::string& value, Ex
         }
         if (e.detectors.size() > std::size_t(MaxDetectors))
             return r.fail("at most 16 detectors");
+    } else if (key == "section") {
+        for (const std::string& d : splitList(value)) {
+            if (sectionLength(d) <= 0)
+                return r.fail("a section is FROM..TO, positions in feet from 0 to 21120, not '" +
+                              d + "'");
+            e.sections.push_back(d);
+        }
+        if (e.sections.size() > std::size_t(MaxSections))
+            return r.fail("at most 16 sections");
     } else if (key == "edition") {
         if (value != "legacy" && value != "current")
             return r.fail("edition is current or legacy");
@@ -310,6 +320,16 @@ bool readSetting(Reader& r, const std::string& key, const std::string& value, Ex
 }
 
 }  // namespace
+
+double sectionLength(const std::string& section) {
+    std::size_t dots = section.find("..");
+    double from, to;
+    if (dots == std::string::npos || !realNumber(trim(section.substr(0, dots)), &from) ||
+        !realNumber(trim(section.substr(dots + 2)), &to) || from < 0 || to < 0 ||
+        from > RoadLengthFeet || to > RoadLengthFeet)
+        return 0;
+    return to > from ? to - from : to - from + RoadLengthFeet;
+}
 
 bool knownColumn(char c) {
     return c && std::strchr("ZABCDEFGHIKLMNPQR1234", c) != nullptr;
@@ -343,7 +363,7 @@ bool parseExperiment(const std::string& text, const std::string& path, Experimen
             continue;
         }
         for (const std::string& k : seen)
-            if (k == key && key != "detector")
+            if (k == key && key != "detector" && key != "section")
                 return r.fail(key + " is set twice");
         if (!readSetting(r, key, value, e))
             return false;
@@ -514,6 +534,12 @@ std::string canonicalText(const Experiment& e, const std::string& baseName) {
             out << (k ? ", " : "") << e.detectors[k];
         out << "\n";
     }
+    if (!e.sections.empty()) {
+        out << "section = ";
+        for (std::size_t k = 0; k < e.sections.size(); k++)
+            out << (k ? ", " : "") << e.sections[k];
+        out << "\n";
+    }
     out << "edition = " << (e.legacy ? "legacy" : "current") << "\n";
     out << "zone = " << (e.zone ? "on" : "off") << "\n";
     out << "repeat = " << e.repeat << "\n";
@@ -585,8 +611,9 @@ std::string runGroupsText(const std::string& baseText, const Experiment& e, cons
     out += "#Group";
     for (char c : columns)
         out += std::string(",") + c;
-    // A notes column last, since the last field keeps the line feed.
-    out += ",Wnotes\n";
+    // A notes column last, since the last field keeps the line feed; X, as
+    // W holds the groups' names, which the run keeps from the base.
+    out += ",Xnotes\n";
     for (int g = 0; g < GroupCount; g++) {
         std::string row = std::to_string(g);
         bool any = false;

@@ -21,6 +21,8 @@ struct Experiment {
     long warmup = 0;                // steps not measured
     long period = 80;               // steps per measuring period
     std::vector<std::string> detectors;  // ft, as written; empty: ombrane-batch's default (0)
+    std::vector<std::string> sections;   // "FROM..TO" in ft; empty: density and flow from
+                                         // the whole road and the detectors
     int legacy = 0;                 // flag: the earlier edition
     int zone = 0;                   // flag: construction zone on
     long repeat = 1;                // runs per combination of values
@@ -51,6 +53,10 @@ struct RunPlan {
     std::vector<int> choice;  // one per vary
     int repeat = 1;           // 1 to Experiment::repeat
 };
+
+// Feet of road a "FROM..TO" section covers (running past the road's end when
+// FROM > TO, the whole road when they are equal); 0 when it is not one.
+double sectionLength(const std::string& section);
 
 // Whether the groups-file reader knows column letter c ('#' excluded).
 bool knownColumn(char c);

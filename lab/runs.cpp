@@ -94,11 +94,14 @@ bool finishRun(const std::string& dir, const Experiment& e, int number, int stat
     } else if (!readInFull(folder + "/console.log")) {
         problem = "its console shows that groups.csv was not read in full";
     } else {
-        std::string measures, groupMeasures, laneRows, groupRows;
+        std::string measures, groupMeasures, sections, laneRows, groupRows;
         if (!readWholeFile(folder + "/measures.csv", measures) ||
             !readWholeFile(folder + "/group-measures.csv", groupMeasures))
             problem = "its measures files are missing";
-        else if (summarizeRun(measures, groupMeasures, e, laneRows, groupRows, problem)) {
+        else if (!e.sections.empty() && !readWholeFile(folder + "/sections.csv", sections))
+            problem = "its sections.csv is missing";
+        else if (summarizeRun(measures, groupMeasures, e, laneRows, groupRows, problem) &&
+                 (e.sections.empty() || useSections(sections, e, laneRows, problem))) {
             std::string head = std::string(LaneResultColumns) + "\n";
             std::string groupHead = std::string(GroupResultColumns) + "\n";
             if (writeFileAtomic(folder + "/result-groups.csv", groupHead + groupRows) &&
@@ -255,6 +258,10 @@ std::vector<std::string> batchArguments(const Experiment& e) {
                        "--period", std::to_string(e.period)});
     for (const std::string& d : e.detectors)
         a.insert(a.end(), {"--detector", d});
+    if (!e.sections.empty())
+        a.insert(a.end(), {"--section-measures", "sections.csv"});
+    for (const std::string& d : e.sections)
+        a.insert(a.end(), {"--section", d});
     a.push_back("groups.csv");
     return a;
 }

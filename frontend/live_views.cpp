@@ -1,5 +1,5 @@
 // The views' rings, filled from the tick.
-#include "views.h"
+#include "live_views.h"
 
 #include <cmath>
 

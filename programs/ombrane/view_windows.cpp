@@ -1,6 +1,6 @@
 // The two view windows: their class and procedure, the off-screen DIB
 // sections they are drawn into, and the GDI text and lines over the dots.
-#include "views.h"
+#include "view_windows.h"
 
 #include <windowsx.h>
 
@@ -9,7 +9,7 @@
 #include "commands/commands.h"
 #include "core/sim.h"
 #include "frontend/plots.h"
-#include "frontend/views.h"
+#include "frontend/live_views.h"
 #include "resources/resource.h"
 
 namespace {
@@ -35,7 +35,7 @@ struct ViewWindow {
     int      stale;             // flag: draw at the next timer whatever the revision
 };
 
-ViewWindow views[ViewKinds];
+ViewWindow viewWindows[ViewKinds];
 int chosenLane;                 // 0..3, or AllLanes; lane 1 (the rightmost) first
 
 const char* const Titles[ViewKinds] = {"Space-Time Diagram", "Speed Chart"};
@@ -110,7 +110,7 @@ ViewKind creating;              // the view whose window CreateWindow is making
 // the handle is claimed for the view being made at WM_NCCREATE.
 ViewKind kindOf(HWND window) {
     for (int k = 0; k < ViewKinds; k++)
-        if (views[k].window == window)
+        if (viewWindows[k].window == window)
             return ViewKind(k);
     return creating;
 }
@@ -127,7 +127,7 @@ void line(HDC dc, int x1, int y1, int x2, int y2) {
 
 void chooseLane(int lane) {
     chosenLane = lane;
-    HMENU menu = GetMenu(views[SpaceTimeView].window);
+    HMENU menu = GetMenu(viewWindows[SpaceTimeView].window);
     if (menu)
         CheckMenuRadioItem(menu, IDM_LANE_1, IDM_LANE_ALL,
                            lane == AllLanes ? IDM_LANE_ALL : IDM_LANE_1 + lane, MF_BYCOMMAND);
@@ -155,7 +155,7 @@ void onChar(HWND window, TCHAR character) {
 void onClick(HWND window, int x, int y) {
     if (kindOf(window) != SpaceTimeView)
         return;
-    const ViewWindow& v = views[SpaceTimeView];
+    const ViewWindow& v = viewWindows[SpaceTimeView];
     SpaceTimeLayout layout = layoutSpaceTime(v.width, v.height, liveViews.spaceTime.roadLength);
     int step = spaceTimeStepAt(layout, x, y);
     if (step >= 0 && step != world.run.stepCount)
@@ -164,8 +164,8 @@ void onClick(HWND window, int x, int y) {
 
 LRESULT CALLBACK ViewWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE)
-        views[creating].window = window;
-    ViewWindow& v = views[kindOf(window)];
+        viewWindows[creating].window = window;
+    ViewWindow& v = viewWindows[kindOf(window)];
     switch (message) {
     case WM_SIZE:
         makeBitmap(v, LOWORD(lParam), HIWORD(lParam));
@@ -225,7 +225,7 @@ LRESULT CALLBACK ViewWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 }
 
 void show(HWND owner, ViewKind kind) {
-    ViewWindow& v = views[kind];
+    ViewWindow& v = viewWindows[kind];
     if (!v.window) {
         static bool registered = false;
         HINSTANCE instance = GetModuleHandleA(nullptr);

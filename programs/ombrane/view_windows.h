@@ -1,6 +1,6 @@
 // ombrane.exe's live views: the Space-Time Diagram and the Speed Chart, each
 // a top-level window owned by the main window. Closing one hides it. They
-// draw from the rings of frontend/views.h into an off-screen DIB section,
+// draw from the rings of frontend/live_views.h into an off-screen DIB section,
 // only while shown, and only when a sample, a report point, the lane, the
 // zone or the size changed since the last drawing.
 #pragma once

@@ -14,7 +14,6 @@ enum {
     SampleSteps    = 16,        // steps between samples: one simulated second
     SampleCapacity = 1200,      // samples held: 20 simulated minutes
     ChartCapacity  = 1440,      // report points held: two hours at 5 s
-    AllLanes       = -1,        // lane choice: every lane together
 };
 
 // One car as sampled. Whole feet and whole mph are finer than any pixel.

@@ -5,10 +5,10 @@
 
 struct LinePoint { int x, y; };
 
-struct ViewState {
+struct RoadCanvas {
     int clientWidth;            // px
     int clientHeight;           // px
     int clickX, clickY;         // px, last click or drag point
     LinePoint laneLines[17][4]; // right end of each drawn lane line, last paint
 };
-extern ViewState view;
+extern RoadCanvas roadCanvas;
