@@ -92,6 +92,12 @@ bool takeLock(const std::string& path, bool exclusive, const std::string& what,
 
 }  // namespace
 
+void unlockFolders() {
+    for (int fd : heldLocks)
+        ::close(fd);
+    heldLocks.clear();
+}
+
 std::string runFolderPath(const std::string& dir, const Experiment& e, int number) {
     return dir + "/runs/" + runFolderName(number, runCount(e));
 }

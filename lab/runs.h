@@ -34,6 +34,10 @@ void setLockOwner(const std::string& command);
 // for one and collect. False, with who holds it, when another has it.
 bool lockFolder(const std::string& dir, bool exclusive, std::string& problem);
 
+// Lets go of every lock this process took: submit, before the tasks it
+// sends to Slurm start and take their own.
+void unlockFolders();
+
 // Locks run n's folder for the life of the process, for one. False, with
 // who holds it, when another process runs it.
 bool lockRun(const std::string& dir, const Experiment& e, int number, std::string& problem);

@@ -426,6 +426,7 @@ int submitRuns(const std::string& dir, const Experiment& e, const SubmitOptions&
         return 0;
     if (!writeSubmission(dir, o, self, batch, runs, s))
         return 1;
+    unlockFolders();
     return o.dryRun ? 0 : send(dir, s);
 }
 
