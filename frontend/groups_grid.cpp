@@ -5,7 +5,7 @@
 #include "core/platform.h"
 #include "core/sim.h"
 #include "files/groups.h"
-#include "frontend/views.h"
+#include "frontend/live_views.h"
 
 #include <cstdio>
 #include <cstring>

@@ -143,6 +143,8 @@ if [ -n "$CHART" ]; then
     log "group 1's pixels in the chart: ${blue_before:-?} cut, ${blue_after:-?} with the other future"
     keys Return
     sleep 8
+    keys ctrl+2
+    sleep 1.5
     if [ -n "${OMBRANE_SHOT:-}" ]; then
         timeout 20 import -window "$CHART" "$OMBRANE_SHOT" 2>/dev/null && log "chart saved to $OMBRANE_SHOT"
     fi

@@ -1,7 +1,7 @@
 // The Groups window: a report-style list view of frontend/groups_grid.h's
 // grid, refreshed while shown, with an edit control put over a cell to edit
 // it in place. The rows, the texts and what an edit does are the front end's.
-#include "views.h"
+#include "view_windows.h"
 
 #include <commctrl.h>
 #include <windowsx.h>

@@ -9,7 +9,7 @@
 #include "core/world_fixture.h"
 #include "files/groups.h"
 #include "frontend/plots.h"
-#include "frontend/views.h"
+#include "frontend/live_views.h"
 
 #include <cmath>
 #include <cstdio>
