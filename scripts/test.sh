@@ -29,6 +29,7 @@ scripts/fuzz.sh "${OMBRANE_FUZZ_SECONDS:-45}"
 echo "== Windows programs under Wine"
 scripts/build-windows.sh
 scripts/wine-tests.sh
+scripts/wine-groups-tests.sh
 scripts/wine-legacy-tests.sh
 tests/wine/run-in-browser.sh
 tests/wine/release-zip.sh

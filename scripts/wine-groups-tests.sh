@@ -47,9 +47,9 @@ cell_is() { test "$(cell_of "$1" "$2")" = "$3"; }
 A=2
 
 keys ctrl+3
-GROUPS=$(find_window '^Groups$' 10)
-check "Ctrl+3 opens the Groups window" test -n "$GROUPS"
-[ -n "$GROUPS" ] || finish
+GROUPS_WINDOW=$(find_window '^Groups$' 10)
+check "Ctrl+3 opens the Groups window" test -n "$GROUPS_WINDOW"
+[ -n "$GROUPS_WINDOW" ] || finish
 check "group 0's row holds the file's values and its cars" \
     eventually 10 row_is 0 "0|Red|60|10|2|1|1|0|2|2|1|2|2|3|10|15|1|#5|10|0|0|0"
 check "group 1's row too" eventually 5 bash -c "grep -q '^1|Blue|50|8|2|1|2|1|2|2|2|2|2|3|10|10|1|#5|' '$WORK/list.txt'"
@@ -151,10 +151,10 @@ if [ -n "$CHART" ]; then
 fi
 
 # --- a tiny window, a new file -------------------------------------------------------------
-xdotool windowsize "$GROUPS" 40 30
+xdotool windowsize "$GROUPS_WINDOW" 40 30
 sleep 0.5
 check "a tiny Groups window leaves the program running" kill -0 "$APP_PID"
-xdotool windowsize "$GROUPS" 900 300
+xdotool windowsize "$GROUPS_WINDOW" 900 300
 open_file "$WORK/data/two-groups.csv"
 check "a new file brings the file's value back" eventually 15 cell_is 1 $A 50
 
