@@ -17,8 +17,8 @@ BUILD=${1:-$ROOT/build-win}
 
 "$ROOT/scripts/install-deps.sh" --wine-tests || { fail "packages installed"; finish; }
 mkdir -p "$BUILD"
-if ! OMBRANE_BUILD_TESTS=1 timeout 1800 "$ROOT/scripts/build-windows.sh" "$BUILD" >"$BUILD/wine-build.log" 2>&1; then
-    tail -30 "$BUILD/wine-build.log"
+if ! timeout 1800 "$ROOT/scripts/build-windows.sh" "$BUILD" ombrane ombrane-conread >"$BUILD/wine-groups-build.log" 2>&1; then
+    tail -30 "$BUILD/wine-groups-build.log"
     fail "Windows build"
     finish
 fi
