@@ -16,7 +16,8 @@ const char Usage[] =
     "                     [--dump FILE] [--save FILE] [--restore FILE]\n"
     "                     [--measures FILE] [--group-measures FILE] [--detector FT]...\n"
     "                     [--period STEPS] [--trajectories FILE] [--every STEPS]\n"
-    "                     [--force] [--plot DIR] [--rewind-check S] [GROUPS.csv]\n"
+    "                     [--force] [--plot DIR] [--rewind-check S]\n"
+    "                     [GROUPS.csv | SCENARIO.scenario]\n"
     "  --legacy        run the earlier edition (" OMBRANE_LEGACY_VERSION ")\n"
     "  --steps N       steps to simulate (default 4800, five simulated minutes);\n"
     "                  0 runs the ticks without starting: placement and title only\n"
@@ -41,14 +42,20 @@ const char Usage[] =
     "                  (current edition only)\n"
     "  GROUPS.csv      groups file, read as the Open command reads it;\n"
     "                  its report file is written beside it\n"
+    "  SCENARIO.scenario  a scenario (current edition only): its groups file,\n"
+    "                  start, events and randomness; its steps and detectors\n"
+    "                  unless --steps or --detector is given; its report file\n"
+    "                  is written beside it (docs/scenarios.md)\n"
     "exit status:\n"
     "  0  the run is done\n"
-    "  1  a groups file refused, unreadable or read only in part, or a snapshot\n"
-    "     refused, or an output that cannot be opened (nothing is run); the dump,\n"
-    "     the save or a measures, trajectories or plot output not written; a\n"
-    "     --rewind-check that found the two ends different or could not go back\n"
-    "  2  a bad option, or a --steps that would pass step 2147483647, the last\n"
-    "     that can be counted, from the restored snapshot's step (nothing is run)\n"
+    "  1  a groups file or scenario unreadable, a groups file refused or read\n"
+    "     only in part, or a snapshot refused, or an output that cannot be\n"
+    "     opened (nothing is run); the dump, the save or a measures, trajectories\n"
+    "     or plot output not written; a --rewind-check that found the two ends\n"
+    "     different or could not go back\n"
+    "  2  a bad option or scenario contents refused, or a --steps that would\n"
+    "     pass step 2147483647, the last that can be counted, from the restored\n"
+    "     snapshot's step (nothing is run)\n"
     "  3  the run is done, but report lines could not be written\n";
 
 namespace {
@@ -114,6 +121,7 @@ bool parseOptions(int argc, char** argv, Options& o, float roadLength, char* pro
         } else if (!std::strcmp(a, "--steps")) {
             if (!parseCount(value, 0, &o.steps))
                 return false;
+            o.stepsGiven = 1;
             i++;
         } else if (!std::strcmp(a, "--rewind-check")) {
             if (!parseCount(value, 0, &o.rewindStep))

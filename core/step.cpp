@@ -3,6 +3,7 @@
 #include "sim.h"
 
 #include "group_rules.h"
+#include "scenario.h"
 
 #include <bit>
 #include <cfloat>
@@ -84,7 +85,7 @@ namespace {
 
 // One car under its group's rules: the rules stand for world.groups[c.group],
 // whose statistics the step still adds to.
-template <bool SmallRing = false>
+template <bool SmallRing = false, bool Perturbed = false>
 void stepCarBy(const GroupRules& r, const StepFlags& flags, int car) {
     Car& c = world.cars[car];
     Group& g = world.groups[c.group];
@@ -121,6 +122,8 @@ void stepCarBy(const GroupRules& r, const StepFlags& flags, int car) {
     c.delay = choose(held & (heldSpeed < RestartThreshold), r.startDelay, delay);
     if (speed > r.desiredSpeed)
         speed = r.desiredSpeed;
+    if constexpr (Perturbed)
+        speed = perturbedSpeed(car, c.group, speed);
     if (insideZone(flags, c.position))
         speed = ZoneSpeed;
     c.speed = usableSpeed(speed);
@@ -161,10 +164,10 @@ void stepCar(int car) {
 // ombrane-batch but not in the benchmarks, which then timed a slower step
 // than the program runs. Each kind of ring has a loop of its own, a call of
 // its own, so that neither moves the other's code.
-template <bool SmallRing>
+template <bool SmallRing, bool Perturbed = false>
 [[gnu::flatten, gnu::noinline]] void stepEveryCar(const GroupRules* rules, const StepFlags& flags) {
     for (int i = 0; i < world.carTotal; i++)
-        stepCarBy<SmallRing>(rules[world.cars[i].group], flags, i);
+        stepCarBy<SmallRing, Perturbed>(rules[world.cars[i].group], flags, i);
 }
 
 // On a ring of 64 cars or fewer (the 50 built-in groups' road) each lane's
@@ -172,9 +175,14 @@ template <bool SmallRing>
 // few operations away; on a larger ring most searches end in the word beside
 // the car, and the rest go round the ring.
 void stepWorld() {
+    fireDueEventsIfAny();
     const GroupRules* rules = rulesOfEveryGroup();
     const StepFlags flags = flagsOfThisStep();
-    if (world.order.count <= 64 && world.carTotal <= 64)
+    // A scenario's noise and disturbances have a loop of their own: the
+    // step without them pays nothing for them.
+    if (world.scenario.perturbed)
+        stepEveryCar<false, true>(rules, flags);
+    else if (world.order.count <= 64 && world.carTotal <= 64)
         stepEveryCar<true>(rules, flags);
     else
         stepEveryCar<false>(rules, flags);

@@ -25,6 +25,7 @@ const Edition CurrentEdition = {
     .carsWithMarkers = 1,
     .titleShowsTickTime = 0,
     .keepsHistory = 1,
+    .opensScenarios = 1,
 };
 
 const Edition LegacyEdition = {
@@ -46,6 +47,7 @@ const Edition LegacyEdition = {
     .carsWithMarkers = 0,
     .titleShowsTickTime = 1,
     .keepsHistory = 0,
+    .opensScenarios = 0,
 };
 
 // Zero at process start except for these.

@@ -10,6 +10,8 @@
 // car" in every list and result.
 #pragma once
 
+#include "scenario_state.h"
+
 #include <cstdint>
 
 enum {
@@ -170,6 +172,7 @@ struct Edition {
     int carsWithMarkers;        // car bodies a pixel taller, lane-change markers
     int titleShowsTickTime;     // title has the tick's ms per second, not step-to
     int keepsHistory;           // keyframes for going back (rewind)
+    int opensScenarios;         // Open and ombrane-batch accept ".scenario"
 };
 extern const Edition CurrentEdition;
 extern const Edition LegacyEdition;
@@ -220,7 +223,10 @@ struct SimWorld {
     char  reportLine[LineSize];
     char  titleLine[LineSize];
     int   hasTitleLine;         // 0: titleLine is "none"
+
+    ScenarioState scenario;     // all zero without a scenario
 };
+static_assert(int(MaxGroupsOfNoise) == int(MaxGroups), "a noise threshold per group");
 
 extern SimWorld world;
 
