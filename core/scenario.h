@@ -74,15 +74,31 @@ inline void fireDueEventsIfAny() {
 // Whether events log what they fire (not while going back replays steps).
 extern int scenarioEventsLogged;
 
-// The speed a car chooses, under the noise and disturbances in force. Each
-// car of a noisy group draws once per step, in car order.
-inline float perturbedSpeed(int car, int group, float speed) {
-    ScenarioState& s = world.scenario;
-    const uint64_t threshold = s.noiseThreshold[group];
-    if (threshold != 0 && drawBelow(s.random, threshold))
-        speed = speed * s.noiseKeep;
-    for (int k = 0; k < s.disturbanceCount; k++)
-        if (s.disturbances[k].car == car && speed > s.disturbances[k].speed)
-            speed = s.disturbances[k].speed;
-    return speed;
+// The noise and disturbances in force, as the step's loop holds them: the
+// draws' state a local copy for the loop, put back into the world after it.
+struct Perturbation {
+    RandomState        random;
+    const uint64_t*    threshold;       // per group
+    float              keep;
+    int                disturbanceCount;
+    const Disturbance* disturbances;
+
+    // The speed a car chooses, under the noise and disturbances in force.
+    // Each car of a noisy group draws once per step, in car order.
+    float speedOf(int car, int group, float speed) {
+        const uint64_t t = threshold[group];
+        if (t != 0 && drawBelow(random, t))
+            speed = speed * keep;
+        for (int k = 0; k < disturbanceCount; k++)
+            if (disturbances[k].car == car && speed > disturbances[k].speed)
+                speed = disturbances[k].speed;
+        return speed;
+    }
+};
+
+inline Perturbation beginPerturbation() {
+    const ScenarioState& s = world.scenario;
+    return {s.random, s.noiseThreshold, s.noiseKeep, s.disturbanceCount, s.disturbances};
 }
+
+inline void endPerturbation(const Perturbation& p) { world.scenario.random = p.random; }

@@ -86,7 +86,7 @@ namespace {
 // One car under its group's rules: the rules stand for world.groups[c.group],
 // whose statistics the step still adds to.
 template <bool SmallRing = false, bool Perturbed = false>
-void stepCarBy(const GroupRules& r, const StepFlags& flags, int car) {
+void stepCarBy(const GroupRules& r, const StepFlags& flags, int car, Perturbation* perturbation = nullptr) {
     Car& c = world.cars[car];
     Group& g = world.groups[c.group];
     const bool drawing = flags.drawing;
@@ -123,7 +123,7 @@ void stepCarBy(const GroupRules& r, const StepFlags& flags, int car) {
     if (speed > r.desiredSpeed)
         speed = r.desiredSpeed;
     if constexpr (Perturbed)
-        speed = perturbedSpeed(car, c.group, speed);
+        speed = perturbation->speedOf(car, c.group, speed);
     if (insideZone(flags, c.position))
         speed = ZoneSpeed;
     c.speed = usableSpeed(speed);
@@ -166,8 +166,13 @@ void stepCar(int car) {
 // its own, so that neither moves the other's code.
 template <bool SmallRing, bool Perturbed = false>
 [[gnu::flatten, gnu::noinline]] void stepEveryCar(const GroupRules* rules, const StepFlags& flags) {
+    [[maybe_unused]] Perturbation perturbation;
+    if constexpr (Perturbed)
+        perturbation = beginPerturbation();
     for (int i = 0; i < world.carTotal; i++)
-        stepCarBy<SmallRing, Perturbed>(rules[world.cars[i].group], flags, i);
+        stepCarBy<SmallRing, Perturbed>(rules[world.cars[i].group], flags, i, &perturbation);
+    if constexpr (Perturbed)
+        endPerturbation(perturbation);
 }
 
 // On a ring of 64 cars or fewer (the 50 built-in groups' road) each lane's
