@@ -34,7 +34,7 @@ void armNextChange() {
     for (int k = 0; k < s.disturbanceCount; k++)
         if (s.disturbances[k].untilStep < next)
             next = s.disturbances[k].untilStep;
-    s.nextChangeStep = next;
+    s.nextChange = next == INT_MAX ? 0 : next + 1;
 }
 
 void logEvent(const char* text, const char* detail) {
@@ -146,10 +146,12 @@ void spreadEvenly() {
 }
 
 // The speed a car may start at with `spacing` ft from its rear to the next
-// car's: no faster than the follow distance allows at that gap, as the step
-// would hold it.
+// car's: no faster than its desired speed, nor than the follow distance
+// allows at that gap, as the step would hold it.
 float startSpeedOf(const Group& g, float spacing) {
     float speed = scenarioPlan.hasStartSpeed ? scenarioPlan.startSpeed : g.desiredSpeed;
+    if (speed > g.desiredSpeed)
+        speed = g.desiredSpeed;
     if (g.followDistance > 0 && g.desiredSpeed > 0) {
         double gap = double(spacing) - world.carLength;
         double allowed = gap > 0 ? gap * g.desiredSpeed / g.followDistance : 0;

@@ -67,7 +67,7 @@ void armScenario();
 // disturbances that are over; one comparison when nothing is due.
 void fireDueEvents();
 inline void fireDueEventsIfAny() {
-    if (world.scenario.nextChangeStep <= world.run.stepCount)
+    if (unsigned(world.scenario.nextChange) - 1u <= unsigned(world.run.stepCount))
         fireDueEvents();
 }
 

@@ -24,7 +24,10 @@ struct ScenarioState {
     float       noiseKeep;          // a noisy car's speed is multiplied by this
     int         perturbed;          // flag: some noise or disturbance is in force
     int         nextEvent;          // entry of scenarioPlan.events not yet fired
-    int         nextChangeStep;     // first step at which an event or a disturbance's end is due
+    // The first step at which an event or a disturbance's end is due, plus
+    // one; 0 when nothing is: a world without a scenario, all zero, never
+    // looks further.
+    int         nextChange;
     int         disturbanceCount;
     Disturbance disturbances[MaxDisturbances];
 };
