@@ -2,6 +2,8 @@
 // came from, so that a slip is found before hours of runs, not after.
 #include "experiment.h"
 
+#include "files/key_lines.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -25,53 +27,6 @@ constexpr std::size_t MaxValueLength = 64;
 // Even with --force: the plan of every run is held in memory.
 constexpr long MostRuns = 1000000;
 
-std::string trim(const std::string& s) {
-    std::size_t a = s.find_first_not_of(" \t\r");
-    if (a == std::string::npos)
-        return "";
-    std::size_t b = s.find_last_not_of(" \t\r");
-    return s.substr(a, b - a + 1);
-}
-
-std::vector<std::string> splitList(const std::string& s) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    for (;;) {
-        std::size_t comma = s.find(',', start);
-        parts.push_back(trim(s.substr(start, comma == std::string::npos ? std::string::npos
-                                                                          : comma - start)));
-        if (comma == std::string::npos)
-            return parts;
-        start = comma + 1;
-    }
-}
-
-// A whole number written alone, within low..high.
-bool wholeNumber(const std::string& text, long low, long high, long* out) {
-    if (text.empty())
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    long value = std::strtol(text.c_str(), &end, 10);
-    if (errno || *end || value < low || value > high)
-        return false;
-    *out = value;
-    return true;
-}
-
-// A finite decimal number written alone.
-bool realNumber(const std::string& text, double* out) {
-    if (text.empty())
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    double value = std::strtod(text.c_str(), &end);
-    if (errno || *end || !std::isfinite(value))
-        return false;
-    *out = value;
-    return true;
-}
-
 bool integral(const std::string& text) {
     return text.find_first_of(".eExXpP") == std::string::npos;
 }
@@ -82,7 +37,7 @@ struct Reader {
     int line = 0;
 
     bool fail(const std::string& reason) {
-        problem = path + ":" + std::to_string(line) + ": " + reason;
+        problem = lineProblem(path, line, reason);
         return false;
     }
 };
@@ -219,20 +174,13 @@ bool parseExperiment(const std::string& text, const std::string& path, Experimen
     e = Experiment();
     e.path = path;
     Reader r{path, problem};
-    std::istringstream in(text);
-    std::string raw;
     std::vector<std::string> seen;
     int warmupLine = 0, zoneLine = 0;
-    while (std::getline(in, raw)) {
-        r.line++;
-        std::string line = trim(raw.substr(0, raw.find('#')));
-        if (line.empty())
-            continue;
-        std::size_t eq = line.find('=');
-        if (eq == std::string::npos)
+    for (const TextLine& line : meaningfulLines(text)) {
+        r.line = line.number;
+        std::string key, value;
+        if (!splitKeyValue(line.text, key, value))
             return r.fail("expected KEY = VALUE");
-        std::string key = trim(line.substr(0, eq));
-        std::string value = trim(line.substr(eq + 1));
         if (key.compare(0, 5, "vary ") == 0 || key.compare(0, 5, "vary\t") == 0) {
             if (!readVary(r, trim(key.substr(5)), value, e))
                 return false;
