@@ -3,6 +3,7 @@
 #include "files_fixture.h"
 
 #include "commands/scenario_command.h"
+#include "core/sim.h"
 #include "files/key_lines.h"
 #include "files/scenario.h"
 
@@ -243,4 +244,36 @@ TEST(KeyLines, CommentsBlanksAndSplitting) {
     EXPECT_EQ(besideFile("dir/s.scenario", "a.csv"), "dir/a.csv");
     EXPECT_EQ(besideFile("s.scenario", "a.csv"), "a.csv");
     EXPECT_EQ(besideFile("dir/s.scenario", "/abs/a.csv"), "/abs/a.csv");
+}
+
+// Restart after a scenario opens it again: the same start, the events again.
+TEST_F(ScenarioFiles, RestartStartsTheScenarioAgain) {
+    write("road.csv", "#Group,A,N,F,I\n0,60,40,10,3\n1,50,40,10,3\n");
+    std::string path = write("again.scenario", "groups = road.csv\nstart = even\nat step 3 zone on\n");
+    Scenario s;
+    std::string problem;
+    int code = 0;
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(openScenarioFile(path.c_str(), s, &problem, &code), 1) << problem;
+    runTick();
+    world.run.running = 1;
+    while (world.run.stepCount < 20)
+        runTick();
+    const float firstCar = world.cars[1].position;
+    ASSERT_EQ(world.run.constructionZone, 1);
+    restartCommand();
+    runTick();
+    std::string log = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(world.run.stepCount, 0);
+    EXPECT_EQ(world.run.constructionZone, 0);
+    EXPECT_EQ(world.carTotal, 80);
+    EXPECT_EQ(world.cars[1].position, float(21120.0 / 80));  // spread evenly again
+    EXPECT_NE(world.cars[1].position, firstCar);
+    testing::internal::CaptureStdout();
+    world.run.running = 1;
+    while (world.run.stepCount < 8)
+        runTick();
+    log = testing::internal::GetCapturedStdout();
+    EXPECT_NE(log.find("Step 3: zone on"), std::string::npos) << log;
+    forgetScenario();
 }
