@@ -6,6 +6,8 @@
 #include "commands/scenario_command.h"
 #include "core/platform.h"
 #include "core/sim.h"
+#include "files/groups.h"
+#include "files/paths.h"
 #include "files/report.h"
 #include "files/snapshot.h"
 #include "options.h"
@@ -28,6 +30,15 @@ const char* fileNameOf(const char* path) {
         if (*p == '/' || *p == '\\')
             name = p + 1;
     return name;
+}
+
+// The console is the window's; a warning about the groups file goes where a
+// script looks for trouble.
+void warnOnStderr(const char* path, int line, const char* text) {
+    if (line > 0)
+        std::fprintf(stderr, "ombrane-batch: %s:%d: %s\n", path, line, text);
+    else
+        std::fprintf(stderr, "ombrane-batch: %s: %s\n", path, text);
 }
 
 // As the main window's creation does it, followed by the timer's first tick,
@@ -108,11 +119,24 @@ int main(int argc, char** argv) {
         usable = false;
     }
     if (!usable) {
-        if (problem[0])
-            std::fprintf(stderr, "ombrane-batch: %s\n", problem);
-        std::fputs(Usage, stderr);
+        std::fprintf(stderr, "ombrane-batch: %s\n%s", problem, UsageHint);
         return 2;
     }
+    if (o.help) {
+        std::fputs(Usage, stdout);
+        return 0;
+    }
+    if (o.version) {
+        std::printf("ombrane-batch %s\n", (o.legacy ? LegacyEdition : CurrentEdition).version);
+        return 0;
+    }
+    if (o.reportPath && std::strlen(o.reportPath) >= std::size_t(PathSize)) {
+        std::fprintf(stderr, "ombrane-batch: --report: a name of at most %d characters\n%s",
+                     PathSize - 1, UsageHint);
+        return 2;
+    }
+    setGroupsWarningSink(warnOnStderr);
+    consoleHints = !o.quiet;
     if (!openOutputs(o))
         return 1;
     startUp(o);
@@ -147,6 +171,13 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "ombrane-batch: %s was read only in part; nothing was run\n", o.groupsPath);
             return 1;
         }
+        if (o.strict && reader.warnings) {
+            std::fprintf(stderr, "ombrane-batch: --strict: %s was read with %d warning%s; nothing was run\n",
+                         o.groupsPath, reader.warnings, reader.warnings == 1 ? "" : "s");
+            return 1;
+        }
+        if (o.reportPath)
+            copyText(world.reportPath, PathSize, o.reportPath);
     }
     if (o.restorePath && !restoreSnapshot(o.restorePath)) {
         ConsoleLog("Can't restore: The error was %s\r\n", world.errorText);

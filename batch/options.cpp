@@ -17,7 +17,9 @@ const char Usage[] =
     "                     [--measures FILE] [--group-measures FILE] [--detector FT]...\n"
     "                     [--period STEPS] [--trajectories FILE] [--every STEPS]\n"
     "                     [--force] [--plot DIR] [--rewind-check S]\n"
+    "                     [--report FILE] [--strict] [--quiet]\n"
     "                     [GROUPS.csv | SCENARIO.scenario]\n"
+    "       ombrane-batch --help | --version [--legacy]\n"
     "  --legacy        run the earlier edition (" OMBRANE_LEGACY_VERSION ")\n"
     "  --steps N       steps to simulate (default 4800, five simulated minutes);\n"
     "                  0 runs the ticks without starting: placement and title only\n"
@@ -40,6 +42,10 @@ const char Usage[] =
     "  --rewind-check S  after the run, go back to step S (at most N, a multiple of M)\n"
     "                  and run on to step N again; the two ends must agree\n"
     "                  (current edition only)\n"
+    "  --report FILE   write the report file there, not beside the groups file\n"
+    "  --strict        refuse a groups file the reader warns about (exit 1)\n"
+    "  --quiet         leave the window's hints out of the console output\n"
+    "  --help          print this and exit; --version: the edition's version\n"
     "  GROUPS.csv      groups file, read as the Open command reads it;\n"
     "                  its report file is written beside it\n"
     "  SCENARIO.scenario  a scenario (current edition only): its groups file,\n"
@@ -48,15 +54,17 @@ const char Usage[] =
     "                  is written beside it (docs/scenarios.md)\n"
     "exit status:\n"
     "  0  the run is done\n"
-    "  1  a groups file or scenario unreadable, a groups file refused or read\n"
-    "     only in part, or a snapshot refused, or an output that cannot be\n"
-    "     opened (nothing is run); the dump, the save or a measures, trajectories\n"
-    "     or plot output not written; a --rewind-check that found the two ends\n"
-    "     different or could not go back\n"
+    "  1  a groups file or scenario unreadable, a groups file refused, read\n"
+    "     only in part or (--strict) warned about, or a snapshot refused, or an\n"
+    "     output that cannot be opened (nothing is run); the dump, the save or a\n"
+    "     measures, trajectories or plot output not written; a --rewind-check\n"
+    "     that found the two ends different or could not go back\n"
     "  2  a bad option or scenario contents refused, or a --steps that would\n"
     "     pass step 2147483647, the last that can be counted, from the restored\n"
     "     snapshot's step (nothing is run)\n"
     "  3  the run is done, but report lines could not be written\n";
+
+const char UsageHint[] = "Try 'ombrane-batch --help' for more information.\n";
 
 namespace {
 
@@ -97,6 +105,7 @@ const char** pathOption(const char* a, Options& o) {
         {"--group-measures", &o.groupMeasuresPath},
         {"--trajectories", &o.trajectoriesPath},
         {"--plot", &o.plotDir},
+        {"--report", &o.reportPath},
     };
     for (const Entry& e : entries)
         if (!std::strcmp(a, e.name))
@@ -109,41 +118,50 @@ const char** pathOption(const char* a, Options& o) {
 bool parseOptions(int argc, char** argv, Options& o, float roadLength, char* problem,
                   int problemSize) {
     problem[0] = 0;
+    auto fail = [&](const char* format, const char* option, const char* value = "") {
+        std::snprintf(problem, size_t(problemSize), format, option, value);
+        return false;
+    };
     for (int i = 1; i < argc; i++) {
         const char* a = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        const char* shown = value ? value : "";
         if (!std::strcmp(a, "--legacy")) {
             o.legacy = 1;
         } else if (!std::strcmp(a, "--zone")) {
             o.zone = 1;
         } else if (!std::strcmp(a, "--force")) {
             o.force = 1;
-        } else if (!std::strcmp(a, "--steps")) {
-            if (!parseCount(value, 0, &o.steps))
-                return false;
-            o.stepsGiven = 1;
-            i++;
-        } else if (!std::strcmp(a, "--rewind-check")) {
-            if (!parseCount(value, 0, &o.rewindStep))
-                return false;
+        } else if (!std::strcmp(a, "--strict")) {
+            o.strict = 1;
+        } else if (!std::strcmp(a, "--quiet")) {
+            o.quiet = 1;
+        } else if (!std::strcmp(a, "--help")) {
+            o.help = 1;
+        } else if (!std::strcmp(a, "--version")) {
+            o.version = 1;
+        } else if (!std::strcmp(a, "--steps") || !std::strcmp(a, "--rewind-check")) {
+            long* target = a[2] == 's' ? &o.steps : &o.rewindStep;
+            if (!parseCount(value, 0, target))
+                return value ? fail("%s: '%s' is not a whole number of steps from 0 to 2147483647", a, shown)
+                             : fail("%s needs a number of steps", a);
+            o.stepsGiven |= a[2] == 's';
             i++;
         } else if (!std::strcmp(a, "--multiplier")) {
             if (!parseCount(value, 1, &o.multiplier))
-                return false;
+                return value ? fail("%s: '%s' is not a whole number from 1 to 2147483647", a, shown)
+                             : fail("%s needs a number of steps per tick", a);
             o.multiplierGiven = 1;
             i++;
         } else if (!std::strcmp(a, "--period") || !std::strcmp(a, "--every")) {
             long* target = a[2] == 'p' ? &o.period : &o.every;
-            if (!parseCount(value, 1, target)) {
-                std::snprintf(problem, size_t(problemSize), "%s needs a whole number of steps, 1 or more",
-                              a);
-                return false;
-            }
+            if (!parseCount(value, 1, target))
+                return fail("%s needs a whole number of steps, 1 or more", a);
             o.everyGiven |= a[2] == 'e';
             i++;
         } else if (!std::strcmp(a, "--detector")) {
             if (o.detectorCount == MaxDetectors) {
-                std::snprintf(problem, size_t(problemSize), "at most %d detectors", MaxDetectors);
+                std::snprintf(problem, size_t(problemSize), "--detector: at most %d detectors", MaxDetectors);
                 return false;
             }
             if (!parseFeet(value, roadLength, &o.detectors[o.detectorCount])) {
@@ -156,23 +174,34 @@ bool parseOptions(int argc, char** argv, Options& o, float roadLength, char* pro
             i++;
         } else if (const char** target = pathOption(a, o)) {
             if (!value)
-                return false;
+                return fail("%s needs a file name", a);
             *target = value;
             i++;
-        } else if (a[0] == '-' || o.groupsPath) {
-            return false;
+        } else if (a[0] == '-') {
+            return fail("%s: unknown option", a);
+        } else if (o.groupsPath) {
+            return fail("%s: one groups file only (%s came first)", a, o.groupsPath);
         } else {
             o.groupsPath = a;
         }
     }
+    if (o.help || o.version)
+        return true;
     // The earlier edition has neither zone nor multiplier; only it has snapshots.
-    if (o.legacy && (o.zone || o.multiplierGiven))
-        return false;
+    if (o.legacy && o.zone)
+        return fail("%s: the earlier edition (--legacy) has no construction zone", "--zone");
+    if (o.legacy && o.multiplierGiven)
+        return fail("%s: the earlier edition (--legacy) has no speed multiplier", "--multiplier");
     if (!o.legacy && (o.savePath || o.restorePath))
-        return false;
+        return fail("%s: snapshots are the earlier edition's: give --legacy too",
+                    o.savePath ? "--save" : "--restore");
     // Going back keeps the ticks' rhythm only from a step a tick starts at.
-    if (o.rewindStep >= 0 && (o.legacy || o.rewindStep > o.steps || o.rewindStep % o.multiplier != 0))
-        return false;
+    if (o.rewindStep >= 0 && o.legacy)
+        return fail("%s: the earlier edition cannot go back", "--rewind-check");
+    if (o.rewindStep >= 0 && (o.rewindStep > o.steps || o.rewindStep % o.multiplier != 0))
+        return fail("%s: S must be at most --steps and a multiple of --multiplier", "--rewind-check");
+    if (o.reportPath && !o.groupsPath)
+        return fail("%s needs a groups file, whose report it writes", "--report");
     // Settings of outputs that were not asked for are most likely a slip.
     if (!measuring(o) && (o.period || o.detectorCount)) {
         std::snprintf(problem, size_t(problemSize),

@@ -15,6 +15,11 @@ struct Options {
     const char* restorePath = nullptr;
     const char* groupsPath = nullptr;
     long rewindStep = -1;               // --rewind-check; -1 none
+    const char* reportPath = nullptr;   // --report; null: beside the groups file
+    int strict = 0;                     // flag: a groups file with warnings is refused
+    int quiet = 0;                      // flag: no window hints on the console
+    int help = 0;                       // flag: print the usage and stop
+    int version = 0;                    // flag: print the version and stop
 
     // Measuring; none of it changes the run
     const char* measuresPath = nullptr;
@@ -31,8 +36,11 @@ struct Options {
 
 extern const char Usage[];
 
+// Below a bad option's one-line reason.
+extern const char UsageHint[];
+
 // Fills o from the arguments. False when they are not usable; then problem
-// holds a one-line reason, or is empty when only the usage can explain.
+// holds a one-line reason that names the option or value.
 // Detector positions are checked against roadLength (ft).
 bool parseOptions(int argc, char** argv, Options& o, float roadLength, char* problem,
                   int problemSize);

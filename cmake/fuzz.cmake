@@ -14,8 +14,9 @@ foreach(library ombrane_core ombrane_files ombrane_commands ombrane_sys_null)
   target_compile_options(${library} PRIVATE
     -fsanitize=fuzzer-no-link,${OMBRANE_FUZZ_SANITIZERS} ${OMBRANE_FUZZ_FLAGS})
 endforeach()
-# The batch program links the same instrumented model.
+# The batch program links the same instrumented model, and the lab its reader.
 target_link_options(ombrane-batch PRIVATE -fsanitize=${OMBRANE_FUZZ_SANITIZERS})
+target_link_options(ombrane-lab PRIVATE -fsanitize=${OMBRANE_FUZZ_SANITIZERS})
 
 file(GLOB OMBRANE_FUZZ_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/fuzz/*_fuzz.cpp)
 foreach(source ${OMBRANE_FUZZ_SOURCES})

@@ -73,6 +73,7 @@ int openGroupsFile(const char* path, const char* name) {
     }
     copyText(world.groupsPath, PathSize, path);
     copyText(world.groupsName, PathSize, name);
+    warnOfPlacement(path);
     ConsoleLog("Read %d groups from %s\r\n", world.groupRowsRead, world.groupsPath);
     // The rows before a bad line are kept, but the rest of the file was not read.
     if (world.errorText[0])

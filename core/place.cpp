@@ -69,9 +69,13 @@ void ShowHints() {
     ConsoleLog("---------------------------------------\r\n");
 }
 
+bool consoleHints = true;
+
 void ShowBanner() {
     ConsoleLog("%s\r\n", authorBanner());
     ConsoleLog("-----------------------------\r\n\r\n");
+    if (!consoleHints)
+        return;
     if (!world.edition->bannerHints) {
         ConsoleLog("Use the [File] menu to open a groups.csv file, then hit <Enter>\r\n");
         ConsoleLog("To Pause: Select the Main Window and hit <spacebar>\r\n");
@@ -104,25 +108,41 @@ void placeCar(void* dc, int car, int lane, float position, int group) {
     DrawCar(dc, car, world.groups[group].colour);
 }
 
-int placeAllCars(void* dc) {
-    for (int c = 0; c < world.carTotal && c < MaxCars; c++)
-        DrawCar(dc, c, White);
+namespace {
 
-    std::memset(world.order.slots, 0, sizeof world.order.slots);
-    world.order.count = 0;
-    world.groupsWithCars = 0;
+// The cars still to place, per group: for any lane and for each lane.
+struct PlacementCounts {
+    int any[MaxGroups];
+    int lane[MaxGroups][LaneTotal];
+};
 
+PlacementCounts countsToPlace() {
+    PlacementCounts c;
+    for (int j = 0; j < MaxGroups; j++) {
+        c.any[j] = world.groups[j].carCount;
+        for (int k = 0; k < LaneTotal; k++)
+            c.lane[j][k] = world.groups[j].laneCount[k];
+    }
+    return c;
+}
+
+// Lays the cars out lane by lane, spending the counts; place(car, lane,
+// position, group) is told of each. Returns the cars laid out and sets
+// *withCars to the groups that had any to place.
+template <class Place>
+int fillRoad(PlacementCounts& c, int* withCars, Place place) {
     // Negative counts place nothing and must not hold back the other groups'
     // cars: a negative lane total would keep a lane's loop waiting forever.
     long long anyTotal = 0, laneTotal[LaneTotal] = {};
-    for (const Group& g : world.groups) {
-        anyTotal += positivePart(g.carCount);
-        bool hasCars = g.carCount > 0;
+    *withCars = 0;
+    for (int j = 0; j < MaxGroups; j++) {
+        anyTotal += positivePart(c.any[j]);
+        bool hasCars = c.any[j] > 0;
         for (int k = 0; k < LaneTotal; k++) {
-            laneTotal[k] += positivePart(g.laneCount[k]);
-            hasCars = hasCars || g.laneCount[k] > 0;
+            laneTotal[k] += positivePart(c.lane[j][k]);
+            hasCars = hasCars || c.lane[j][k] > 0;
         }
-        world.groupsWithCars += hasCars;
+        *withCars += hasCars;
     }
 
     int placed = 0;
@@ -137,17 +157,16 @@ int placeAllCars(void* dc) {
                     full = true;
                     break;
                 }
-                Group& g = world.groups[j];
-                if (g.laneCount[lane] > 0) {
-                    g.laneCount[lane]--;
+                if (c.lane[j][lane] > 0) {
+                    c.lane[j][lane]--;
                     laneTotal[lane]--;
-                } else if (laneTotal[lane] == 0 && g.carCount > 0) {
-                    g.carCount--;
+                } else if (laneTotal[lane] == 0 && c.any[j] > 0) {
+                    c.any[j]--;
                     anyTotal--;
                 } else {
                     continue;
                 }
-                placeCar(dc, placed, lane, pos, j);
+                place(placed, lane, pos, j);
                 placed++;
                 pos += spacing;
             }
@@ -156,6 +175,38 @@ int placeAllCars(void* dc) {
             j = 0;
         }
     }
+    return placed;
+}
+
+}  // namespace
+
+int unplacedCars(int unplaced[MaxGroups][LaneTotal + 1]) {
+    PlacementCounts c = countsToPlace();
+    int withCars = 0;
+    fillRoad(c, &withCars, [](int, int, float, int) {});
+    int total = 0;
+    for (int j = 0; j < MaxGroups; j++) {
+        for (int k = 0; k < LaneTotal; k++) {
+            unplaced[j][k] = positivePart(c.lane[j][k]);
+            total += unplaced[j][k];
+        }
+        unplaced[j][LaneTotal] = positivePart(c.any[j]);
+        total += unplaced[j][LaneTotal];
+    }
+    return total;
+}
+
+int placeAllCars(void* dc) {
+    for (int c = 0; c < world.carTotal && c < MaxCars; c++)
+        DrawCar(dc, c, White);
+
+    std::memset(world.order.slots, 0, sizeof world.order.slots);
+    world.order.count = 0;
+
+    PlacementCounts counts = countsToPlace();
+    int placed = fillRoad(counts, &world.groupsWithCars, [dc](int car, int lane, float pos, int group) {
+        placeCar(dc, car, lane, pos, group);
+    });
 
     for (Group& g : world.groups) {
         g.speedSamples = 0;

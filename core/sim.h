@@ -52,9 +52,14 @@ int  carsToPlace();
 void restartWorld();
 void placeCar(void* dc, int car, int lane, float position, int group);
 int  placeAllCars(void* dc);            // returns the cars placed
+// The cars placement would leave off the road (the road is full), per group
+// for each lane (0 to 3) and for any lane (4); returns their total.
+int  unplacedCars(int unplaced[MaxGroups][LaneTotal + 1]);
 const char* authorBanner();            // the 29-character banner line
 void ShowBanner();
 void ShowHints();
+// Whether the banner tells how to use the window; ombrane-batch --quiet clears it.
+extern bool consoleHints;
 
 // Tick and run control
 void stepWorld();                       // every car one step, then the step count

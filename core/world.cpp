@@ -25,6 +25,7 @@ const Edition CurrentEdition = {
     .carsWithMarkers = 1,
     .titleShowsTickTime = 0,
     .keepsHistory = 1,
+    .logsFileWarnings = 1,
     .opensScenarios = 1,
 };
 
@@ -47,6 +48,7 @@ const Edition LegacyEdition = {
     .carsWithMarkers = 0,
     .titleShowsTickTime = 1,
     .keepsHistory = 0,
+    .logsFileWarnings = 0,
     .opensScenarios = 0,
 };
 

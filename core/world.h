@@ -172,6 +172,8 @@ struct Edition {
     int carsWithMarkers;        // car bodies a pixel taller, lane-change markers
     int titleShowsTickTime;     // title has the tick's ms per second, not step-to
     int keepsHistory;           // keyframes for going back (rewind)
+    int logsFileWarnings;       // every groups-file warning on the console, else
+                                // only those of a file that sets or places nothing
     int opensScenarios;         // Open and ombrane-batch accept ".scenario"
 };
 extern const Edition CurrentEdition;

@@ -4,7 +4,9 @@
 #include "files/groups.h"
 
 #include "core/platform.h"
+#include "core/sim.h"
 #include "core/world.h"
+#include "files/groups_internal.h"
 #include "files/paths.h"
 
 #include <cerrno>
@@ -19,20 +21,27 @@ GroupsReader reader;
 
 void resetReader() { std::memset(&reader, 0, sizeof reader); }
 
-namespace {
+using namespace groupsReading;
 
-// Car counts are summed over 50 groups and five columns each by placement;
-// this bound keeps that sum far inside an int whatever a file asks for, and is
-// still far more cars than the road holds.
-constexpr long long CountLimit = 1000000;
-
-int clampToInt(long long value) {
+int groupsReading::clampToInt(long long value) {
     if (value > INT_MAX)
         return INT_MAX;
     if (value < INT_MIN)
         return INT_MIN;
     return int(value);
 }
+
+int groupsReading::readCount(const char* field) {
+    char* end = nullptr;
+    long long count = std::strtoll(field, &end, 10);
+    if (count > CountLimit)
+        return int(CountLimit);
+    if (count < -CountLimit)
+        return int(-CountLimit);
+    return int(count);
+}
+
+namespace {
 
 // The leading decimal integer, as the standard conversion reads it; 0 when
 // there is none. Read as long long so that both builds saturate alike.
@@ -52,6 +61,8 @@ void saturatingIncrement(int& counter) {
     if (counter < INT_MAX)
         counter++;
 }
+
+bool inGroupRange(int group) { return group >= 0 && group < MaxGroups; }
 
 // A value the model cannot use leaves the field as it was; the user is told
 // which column held it.
@@ -87,15 +98,6 @@ void storeReal(float& target, char letter, const char* field) {
         target = float(value);
 }
 
-int readCount(const char* field) {
-    long long count = readNumber(field);
-    if (count > CountLimit)
-        return int(CountLimit);
-    if (count < -CountLimit)
-        return int(-CountLimit);
-    return int(count);
-}
-
 void readColour(Group& group, const char* field) {
     int colour = colourByName(field);
     if (colour == -1 && world.edition->logsUnknownColour) {
@@ -129,11 +131,13 @@ void readReportField(Group& group, const char* field) {
 
 // Applies one non-empty field; may select another group through `group`.
 void applyField(char letter, const char* field, int& group) {
+    checkField(letter, field);
     Group& g = world.groups[group];
     switch (letter) {
     case '#':
         group = readNumber(field);
         saturatingIncrement(world.groupRowsRead);
+        reader.groupLine[inGroupRange(group) ? group : 0] = readingLine;
         break;
     case 'Z': readColour(g, field); break;
     case 'A': storeReal(g.desiredSpeed, letter, field); break;
@@ -184,7 +188,6 @@ void applyField(char letter, const char* field, int& group) {
     }
 }
 
-bool inGroupRange(int group) { return group >= 0 && group < MaxGroups; }
 
 // A spreadsheet's "CSV UTF-8" starts the file with a byte-order mark, which
 // would hide the header row's "#".
@@ -195,8 +198,10 @@ void skipByteOrderMark(char* line) {
 
 // readLine stores a NUL byte like any other, but every later step stops at it.
 void warnOfNulByte(const char* line, int stored, int lineNumber) {
-    if (int(std::strlen(line)) < stored)
+    if (int(std::strlen(line)) < stored) {
         ConsoleLog(">> Line %d holds a NUL byte: the rest of the line was ignored\r\n", lineNumber);
+        warn(lineNumber, Logged, "a NUL byte: the rest of the line was ignored");
+    }
 }
 
 // Whether the file's first line ends in a carriage return alone; looks at
@@ -303,6 +308,7 @@ int readGroupRow(char* line, const char* letters) {
             readNumber(field, &found);
             if (!found)
                 return group;
+            judgeHeader(letters);
         }
         if (field[0])
             applyField(letters[i], field, group);
@@ -314,38 +320,69 @@ int readGroupRow(char* line, const char* letters) {
 }
 
 int readGroupsFile(const char* path) {
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file) {
+        world.carCountsRead = 0;
+        world.groupRowsRead = 0;
+        reader.warnings = 0;
+        reader.errorLine = 0;
+        world.fileOutput = 1;
+        std::snprintf(world.errorText, sizeof world.errorText, "Can't open %s", path);
+        return 0;
+    }
+    int count = readGroupsStream(file, path);
+    std::fclose(file);
+    return count;
+}
+
+// Whether the line holds more than blanks.
+static bool holdsText(const char* line) {
+    return line[std::strspn(line, " \t\n")] != 0;
+}
+
+int readGroupsStream(std::FILE* file, const char* path) {
     world.carCountsRead = 0;
     world.groupRowsRead = 0;
     world.errorText[0] = 0;
     // A "-" in column R silences the report of the file that holds it only.
     world.fileOutput = 1;
+    reader.warnings = 0;
+    reader.errorLine = 0;
+    reader.headerLine = 0;
+    reader.headerJudged = 0;
+    reader.headerKnowsNothing = 0;
+    std::memset(reader.groupLine, 0, sizeof reader.groupLine);
+    readingPath = path;
 
-    std::FILE* file = std::fopen(path, "rb");
-    if (!file) {
-        std::snprintf(world.errorText, sizeof world.errorText, "Can't open %s", path);
-        return 0;
-    }
     int lineNumber = 1;
     int full = 0;
     for (;;) {
         errno = 0;
+        readingLine = lineNumber;
         int stored = readLine(reader.lineBuffer, sizeof reader.lineBuffer, file, &full) - 1;
         // A last line without a line feed is not used.
-        if (std::feof(file))
+        if (std::feof(file)) {
+            if (stored > 0 && lineNumber > 1 && holdsText(reader.lineBuffer))
+                warn(lineNumber, Ordinary,
+                     "the last line has no line feed at its end, so it was not read: end the file with a line break");
             break;
+        }
         if (std::ferror(file)) {
             std::snprintf(world.errorText, sizeof world.errorText, "Line %d read error: %s", lineNumber,
                           std::strerror(errno ? errno : EIO));
+            reader.errorLine = lineNumber;
             break;
         }
         if (full) {
             std::snprintf(world.errorText, sizeof world.errorText, "Line %d too long", lineNumber);
+            reader.errorLine = lineNumber;
             break;
         }
         warnOfNulByte(reader.lineBuffer, stored, lineNumber);
         if (lineNumber == 1)
             skipByteOrderMark(reader.lineBuffer);
         if (reader.lineBuffer[0] == '#') {
+            noteHeader(reader.lineBuffer, lineNumber);
             readHeaderRow(reader.columnLetters, reader.lineBuffer);
         } else if (reader.columnLetters[0] == '#') {
             if (!world.newGroupsPending) {
@@ -359,6 +396,7 @@ int readGroupsFile(const char* path) {
     }
     if (world.groupRowsRead == 0)
         explainNoGroups(file, lineNumber == 1);
-    std::fclose(file);
+    readingPath = nullptr;
+    readingLine = 0;
     return world.carCountsRead;
 }

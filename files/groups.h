@@ -12,6 +12,17 @@ struct GroupsReader {
     char columnLetters[ReaderLineSize];     // "#" first once a header was read
     char lineBuffer[ReaderLineSize];        // the row being read
     const char* rememberedColourName;       // last name found by colourName
+
+    // Of the last readGroupsFile:
+    int warnings;                           // warnings given (saturates)
+    int errorLine;                          // line the read stopped at; 0 none
+    int groupLine[50];                      // last line that set each group; 0 none
+    // The header row in force, judged when a data row first uses it
+    int headerLine;                         // 0: none of this file yet
+    int headerJudged;                       // flag
+    int headerBlankLetters;                 // fields that begin with a blank
+    int headerSemicolons;                   // flag: a field holds a semicolon
+    int headerKnowsNothing;                 // flag: judged, and no letter known
 };
 extern GroupsReader reader;
 
@@ -46,6 +57,25 @@ int readHeaderRow(char* letters, char* line);
 // unchanged (with a console message); counts are kept within +-1000000.
 int readGroupRow(char* line, const char* letters);
 
+// Where the reader's warnings go: the file as given, its line (0 for the
+// file as a whole) and what was read instead of what the file most likely
+// meant.
+using GroupsWarningSink = void (*)(const char* path, int line, const char* text);
+
+// Null, as a process starts: the console, every warning in the current
+// edition and in the earlier one only those of a file whose header row
+// knows no column or that places no car.
+void setGroupsWarningSink(GroupsWarningSink sink);
+
+// Whether the reader takes `field` in column `letter` as written: a whole
+// number where the column holds one (0 to 49 for #, a count of cars from 0 to
+// 1000000 for N and 1 to 4, a lane 0 to 4 for E, a policy code for F and I),
+// a number the model can hold for the other number columns, a colour name for
+// Z; blanks before a number and blanks or the line feed after it are allowed.
+// Columns R and the unknown letters take any text. When not, `why` says
+// what the reader makes of it.
+bool readsAsWritten(char letter, const char* field, char* why, int whySize);
+
 // One value of a column (not '#') stored into world.groups[group] by the
 // rule a data row's field of that column follows; group is 0 to 49.
 void applyGroupColumn(int group, char letter, const char* field);
@@ -56,3 +86,11 @@ void applyGroupColumn(int group, char letter, const char* field);
 // skipped. Sets fileOutput to 1 first, so a "-" in column R holds for this
 // file only.
 int readGroupsFile(const char* path);
+
+// After a read that found rows, warns of what the next placement will do with
+// the counts the groups hold: no car to place, or cars the road cannot hold
+// (naming the line that last set each group of the file just read).
+void warnOfPlacement(const char* path);
+
+// As readGroupsFile, from an open file; `path` only names it in messages.
+int readGroupsStream(std::FILE* file, const char* path);

@@ -4,6 +4,7 @@
 
 #include "files/key_lines.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -153,6 +154,11 @@ bool readSetting(Reader& r, const std::string& key, const std::string& value, Ex
         if (value != "legacy" && value != "current")
             return r.fail("edition is current or legacy");
         e.legacy = value == "legacy";
+    } else if (key == "defaults") {
+        if (value != "base" && value != "built-in")
+            return r.fail("defaults is base or built-in");
+        e.builtInDefaults = value == "built-in";
+        e.defaultsLine = r.line;
     } else if (key == "zone") {
         if (value != "on" && value != "off")
             return r.fail("zone is on or off");
@@ -297,6 +303,9 @@ std::string canonicalText(const Experiment& e, const std::string& baseName) {
     out << "edition = " << (e.legacy ? "legacy" : "current") << "\n";
     out << "zone = " << (e.zone ? "on" : "off") << "\n";
     out << "repeat = " << e.repeat << "\n";
+    // Only when set, so that the folders of earlier experiments still match.
+    if (e.builtInDefaults)
+        out << "defaults = built-in\n";
     for (const Vary& v : e.varies) {
         out << "vary " << varyName(v) << " = ";
         for (std::size_t k = 0; k < v.values.size(); k++)
@@ -315,7 +324,8 @@ std::string runGroupsText(const std::string& baseText, const Experiment& e, cons
         if (feed == std::string::npos)
             break;
         std::string line = baseText.substr(start, feed - start);
-        std::size_t length = line.size() - (!line.empty() && line.back() == '\r');
+        // The reader drops every carriage return, not only the last.
+        std::size_t length = line.size() - std::size_t(std::count(line.begin(), line.end(), '\r'));
         if (length > ReaderLineLimit)
             break;
         out += line;

@@ -23,6 +23,9 @@ struct Experiment {
     int legacy = 0;                 // flag: the earlier edition
     int zone = 0;                   // flag: construction zone on
     long repeat = 1;                // runs per combination of values
+    int builtInDefaults = 0;        // flag: a varied group the base does not set
+                                    // takes the built-in values (defaults = built-in)
+    int defaultsLine = 0;           // of the defaults line, for messages
     std::vector<Vary> varies;       // in file order; the first varies slowest
 };
 

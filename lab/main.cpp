@@ -2,7 +2,9 @@
 // values changed; this program plans the runs, runs them as ombrane-batch
 // processes (here, or through another scheduler), and joins their measures
 // into one table and one picture.
+#include "base_check.h"
 #include "experiment.h"
+#include "ombrane_version.h"
 #include "plot.h"
 #include "runs.h"
 
@@ -22,6 +24,7 @@ const char Usage[] =
     "       ombrane-lab collect DIR\n"
     "       ombrane-lab plot DIR\n"
     "       ombrane-lab one DIR RUN\n"
+    "       ombrane-lab --help | --version\n"
     "  run      run every unfinished run, N at a time (default: the cores), then collect\n"
     "  jobs     prepare DIR and print one shell command per unfinished run\n"
     "  collect  join the finished runs into DIR/results.csv and DIR/results-groups.csv\n"
@@ -31,6 +34,7 @@ const char Usage[] =
     "  --restart    forget the finished runs of DIR, even of another experiment\n"
     "  --force      allow more than 10,000 runs\n"
     "  --batch FILE the ombrane-batch to run (default: the one beside ombrane-lab)\n"
+    "  --help, --version  print this, or the version, and exit\n"
     "exit: 0 done; 1 a file cannot be read or written; 2 bad usage or experiment;\n"
     "      3 collect found unfinished runs; 100 + N: N runs failed (at most 255)\n";
 
@@ -41,41 +45,68 @@ struct Arguments {
     bool restart = false, force = false;
 };
 
-bool parseArguments(int argc, char** argv, Arguments& a) {
-    if (argc < 3)
+const char UsageHint[] = "Try 'ombrane-lab --help' for more information.\n";
+
+// False when the arguments are not usable, with problem naming the one at fault.
+bool parseArguments(int argc, char** argv, Arguments& a, std::string& problem) {
+    if (argc < 2) {
+        problem = "a command is needed: run, jobs, collect, plot or one";
         return false;
+    }
     a.command = argv[1];
+    if (a.command != "run" && a.command != "jobs" && a.command != "collect" && a.command != "plot" &&
+        a.command != "one") {
+        problem = a.command + (a.command[0] == '-' ? ": unknown option" : ": unknown command");
+        return false;
+    }
+    if (argc < 3 || argv[2][0] == '-') {
+        problem = a.command + " needs " +
+                  (a.command == "run" || a.command == "jobs" ? "an EXPERIMENT.txt" : "a results folder DIR");
+        return false;
+    }
     a.target = argv[2];
     int i = 3;
     if (a.command == "one") {
         char* end = nullptr;
-        if (argc < 4 || (a.run = int(std::strtol(argv[3], &end, 10))) < 1 || *end)
+        if (argc < 4 || (a.run = int(std::strtol(argv[3], &end, 10))) < 1 || *end) {
+            problem = std::string("one: ") + (argc < 4 ? "needs a RUN number" : std::string("'") + argv[3] + "' is not a run number, 1 or more");
             return false;
+        }
         i = 4;
-    } else if (a.command != "run" && a.command != "jobs" && a.command != "collect" &&
-               a.command != "plot") {
-        return false;
     }
     for (; i < argc; i++) {
         std::string o = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        if (o == "--restart" && (a.command == "run" || a.command == "jobs")) {
+        bool planning = a.command == "run" || a.command == "jobs";
+        bool known = o == "--restart" || o == "--force" || o == "--out" || o == "--batch" || o == "--jobs";
+        if (!known) {
+            problem = o + (o[0] == '-' ? ": unknown option" : ": unexpected argument");
+            return false;
+        }
+        if ((o == "--out" || o == "--batch" || o == "--jobs") && !value) {
+            problem = o + " needs a value";
+            return false;
+        }
+        if (o == "--restart" && planning) {
             a.restart = true;
-        } else if (o == "--force" && (a.command == "run" || a.command == "jobs")) {
+        } else if (o == "--force" && planning) {
             a.force = true;
-        } else if (o == "--out" && value && (a.command == "run" || a.command == "jobs")) {
+        } else if (o == "--out" && planning) {
             a.out = value;
             i++;
-        } else if (o == "--batch" && value && a.command != "collect" && a.command != "plot") {
+        } else if (o == "--batch" && a.command != "collect" && a.command != "plot") {
             a.batch = value;
             i++;
-        } else if (o == "--jobs" && value && a.command == "run") {
+        } else if (o == "--jobs" && a.command == "run") {
             char* end = nullptr;
             a.jobs = std::strtol(value, &end, 10);
-            if (*end || a.jobs < 1 || a.jobs > 1024)
+            if (*end || a.jobs < 1 || a.jobs > 1024) {
+                problem = "--jobs: '" + std::string(value) + "' is not a number from 1 to 1024";
                 return false;
+            }
             i++;
         } else {
+            problem = o + ": not an option of " + a.command;
             return false;
         }
     }
@@ -145,6 +176,17 @@ int prepare(const Arguments& a, Experiment& e, std::string& dir) {
                      basePathOf(e).c_str());
         return 1;
     }
+    // Nothing runs that the runs' reader would read otherwise than written.
+    if ((code = checkWithReader(e, baseText, problem))) {
+        for (std::size_t at = 0; at < problem.size();) {
+            std::size_t end = problem.find('\n', at);
+            std::string line = problem.substr(at, end == std::string::npos ? std::string::npos : end - at);
+            std::fprintf(stderr, "ombrane-lab: %s\n", line.c_str());
+            at = end == std::string::npos ? problem.size() : end + 1;
+        }
+        std::fprintf(stderr, "ombrane-lab: nothing was run\n");
+        return code;
+    }
     dir = a.out.empty() ? defaultOut(a.target) : a.out;
     code = prepareFolder(e, baseText, dir, a.restart, problem);
     if (code) {
@@ -157,9 +199,24 @@ int prepare(const Arguments& a, Experiment& e, std::string& dir) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    for (int i = 1; i < argc; i++) {
+        if (!std::strcmp(argv[i], "--help")) {
+            std::fputs(Usage, stdout);
+            return 0;
+        }
+        if (!std::strcmp(argv[i], "--version")) {
+            std::printf("ombrane-lab %s\n", OMBRANE_VERSION);
+            return 0;
+        }
+    }
     Arguments a;
-    if (!parseArguments(argc, argv, a)) {
+    std::string wrong;
+    if (argc < 2) {
         std::fputs(Usage, stderr);
+        return 2;
+    }
+    if (!parseArguments(argc, argv, a, wrong)) {
+        std::fprintf(stderr, "ombrane-lab: %s\n%s", wrong.c_str(), UsageHint);
         return 2;
     }
     Experiment e;

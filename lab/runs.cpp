@@ -50,6 +50,15 @@ std::string lastLines(const std::string& path, int count) {
     return out;
 }
 
+// Whether the run's console shows its groups file read to the end: the
+// reader's "The error was" follows a read stopped part-way, even one whose
+// rows were kept.
+bool readInFull(const std::string& consolePath) {
+    std::string text;
+    return readWholeFile(consolePath, text) && text.find("\nRead ") != std::string::npos &&
+           text.find("The error was ") == std::string::npos;
+}
+
 // Starts ombrane-batch in the run's folder, its output into console.log.
 pid_t startRun(const std::string& dir, const Experiment& e, const std::string& batch, int number) {
     std::string folder = runDir(dir, e, number);
@@ -86,6 +95,8 @@ bool finishRun(const std::string& dir, const Experiment& e, int number, int stat
             problem = "ended by signal " + std::to_string(WTERMSIG(status));
         else
             problem = "ombrane-batch exited with " + std::to_string(WEXITSTATUS(status));
+    } else if (!readInFull(folder + "/console.log")) {
+        problem = "its console shows that groups.csv was not read in full";
     } else {
         std::string measures, groupMeasures, laneRows, groupRows;
         if (!readWholeFile(folder + "/measures.csv", measures) ||
