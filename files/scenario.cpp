@@ -94,20 +94,24 @@ bool checkColumnValue(Reader& r, int group, char column, const std::string& valu
         return r.fail(std::string("column ") + column + " needs a value");
     if (column == 'R')
         return true;
+    char why[200];
     if (column == 'Z') {
         if (colourByName(value.c_str()) < 0)
             return r.fail("unknown colour name '" + value + "'");
-        return true;
-    }
-    if (wholeColumn(column)) {
+    } else if (wholeColumn(column)) {
         long n;
         if (!wholeNumber(value, -1000000, 1000000, &n))
             return r.fail(std::string("column ") + column + " needs a whole number, not '" + value + "'");
-        return true;
+    } else {
+        double x;
+        if (!realNumber(value, &x))
+            return r.fail(std::string("column ") + column + " needs a number, not '" + value + "'");
     }
-    double x;
-    if (!realNumber(value, &x))
-        return r.fail(std::string("column ") + column + " needs a number, not '" + value + "'");
+    // What the groups file itself would be warned of.
+    if (!readsAsWritten(column, value.c_str(), why, sizeof why))
+        return r.fail(std::string("column ") + column + ": " + why);
+    if (column == 'Z' || wholeColumn(column))
+        return true;
     ColumnWords cw;
     if (!wordsOfColumn(group, column, value, cw))
         return r.fail(std::string("column ") + column + " cannot hold " + value);
