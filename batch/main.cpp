@@ -21,6 +21,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
+#include <vector>
 
 namespace {
 
@@ -60,7 +62,7 @@ void run(const Options& o) {
             runTick();
         return;
     }
-    handleRunKey(13);
+    handleRunKey(ResumeKey);
     if (o.legacy) {
         for (long k = 0; k < o.steps && world.run.running; k++) {
             runTick();
@@ -107,6 +109,97 @@ bool dumpCars(const char* path) {
     return std::fclose(f) == 0;
 }
 
+// What a path names: the file's device and inode where it exists, or else
+// its folder's real path and its name, so that two spellings of one file
+// (./m.csv and m.csv, a link) compare equal.
+std::string fileIdentity(const std::string& path) {
+    struct stat about;
+    if (::stat(path.c_str(), &about) == 0)
+        return "inode " + std::to_string(about.st_dev) + ":" + std::to_string(about.st_ino);
+    std::size_t slash = path.find_last_of("/\\");
+    std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (::stat(folder.c_str(), &about) == 0)
+        return "in " + std::to_string(about.st_dev) + ":" + std::to_string(about.st_ino) + " " + name;
+    return "path " + path;
+}
+
+// The report file the groups file's run writes: NAME.report.csv beside it.
+std::string reportPathOf(const char* groupsPath) {
+    std::string path = groupsPath;
+    std::size_t dot = path.rfind('.');
+    std::size_t slash = path.find_last_of("/\\");
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        dot = path.size();
+    return path.substr(0, dot) + ".report" + path.substr(dot);
+}
+
+// No two outputs, and no output and input, may name one file: an output is
+// truncated when it is opened, before the groups file is read, and two
+// outputs would write over each other.
+bool outputsApart(const Options& o) {
+    struct Named {
+        const char* what;
+        std::string path;
+        bool output;
+    };
+    std::vector<Named> files;
+    auto add = [&](const char* what, const char* path, bool output) {
+        if (path)
+            files.push_back({what, path, output});
+    };
+    add("--measures", o.measuresPath, true);
+    add("--group-measures", o.groupMeasuresPath, true);
+    add("--section-measures", o.sectionMeasuresPath, true);
+    add("--trajectories", o.trajectoriesPath, true);
+    add("--dump", o.dumpPath, true);
+    add("--save", o.savePath, true);
+    add("--plot", o.plotDir, true);
+    add("the groups file", o.groupsPath, false);
+    add("--restore", o.restorePath, false);
+    std::string report;
+    if (o.reportPath)
+        add("--report", o.reportPath, true);
+    else if (o.groupsPath) {
+        report = reportPathOf(o.groupsPath);
+        files.push_back({"the report file", report, true});
+    }
+    for (const Named& f : files)
+        if (f.path.empty()) {
+            std::fprintf(stderr, "ombrane-batch: %s needs a file name, not an empty one\n", f.what);
+            return false;
+        }
+    for (std::size_t a = 0; a < files.size(); a++)
+        for (std::size_t b = a + 1; b < files.size(); b++) {
+            if (!files[a].output && !files[b].output)
+                continue;
+            if (fileIdentity(files[a].path) != fileIdentity(files[b].path))
+                continue;
+            std::fprintf(stderr, "ombrane-batch: %s (%s) and %s (%s) are the same file\n",
+                         files[a].what, files[a].path.c_str(), files[b].what, files[b].path.c_str());
+            return false;
+        }
+    return true;
+}
+
+// The line of the groups file's first NUL byte, or 0. The reader ends a row
+// at a NUL and reads on, so the row was read only in part.
+long lineOfNulByte(const char* path) {
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file)
+        return 0;
+    long line = 1, found = 0;
+    for (int c; (c = std::getc(file)) != EOF;) {
+        if (c == 0) {
+            found = line;
+            break;
+        }
+        line += c == '\n';
+    }
+    std::fclose(file);
+    return found;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -135,6 +228,8 @@ int main(int argc, char** argv) {
                      PathSize - 1, UsageHint);
         return 2;
     }
+    if (!outputsApart(o))
+        return 2;
     setGroupsWarningSink(warnOnStderr);
     consoleHints = !o.quiet;
     if (!openOutputs(o))
@@ -171,6 +266,12 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "ombrane-batch: %s was read only in part; nothing was run\n", o.groupsPath);
             return 1;
         }
+        if (long line = lineOfNulByte(o.groupsPath)) {
+            std::fprintf(stderr,
+                         "ombrane-batch: %s was read only in part: a NUL byte ended line %ld; "
+                         "nothing was run\n", o.groupsPath, line);
+            return 1;
+        }
         if (o.strict && reader.warnings) {
             std::fprintf(stderr, "ombrane-batch: --strict: %s was read with %d warning%s; nothing was run\n",
                          o.groupsPath, reader.warnings, reader.warnings == 1 ? "" : "s");
@@ -195,7 +296,8 @@ int main(int argc, char** argv) {
     if (!checkTrajectorySize(o))
         return 1;
 
-    startWatching(o);
+    if (!startWatching(o))
+        return 1;
     run(o);
     if (o.rewindStep >= 0 && !checkRewind(int(o.rewindStep)))
         return 1;

@@ -15,6 +15,7 @@ const char Usage[] =
     "usage: ombrane-batch [--legacy] [--steps N] [--multiplier M] [--zone]\n"
     "                     [--dump FILE] [--save FILE] [--restore FILE]\n"
     "                     [--measures FILE] [--group-measures FILE] [--detector FT]...\n"
+    "                     [--section-measures FILE] [--section FROM..TO]...\n"
     "                     [--period STEPS] [--trajectories FILE] [--every STEPS]\n"
     "                     [--force] [--plot DIR] [--rewind-check S]\n"
     "                     [--report FILE] [--strict] [--quiet]\n"
@@ -32,6 +33,10 @@ const char Usage[] =
     "  --group-measures FILE  cars, speed, distance per group and period (CSV)\n"
     "  --detector FT   where flow is counted, 0 to the road length (default 0;\n"
     "                  up to 16, flow is their mean)\n"
+    "  --section-measures FILE  flow, density, space-mean speed per lane, period and\n"
+    "                  stretch of road, from the distance driven and time spent in it\n"
+    "  --section FROM..TO  such a stretch in feet (FROM > TO runs past the road's\n"
+    "                  end; up to 16; default the whole road)\n"
     "  --period STEPS  measuring period (default: the report period, 80)\n"
     "  --trajectories FILE    every car's position and speed (CSV)\n"
     "  --every STEPS   steps between trajectory rows and space-time dots\n"
@@ -92,6 +97,17 @@ bool parseFeet(const char* text, float roadLength, float* out) {
     return true;
 }
 
+// "FROM..TO", two positions on the road; equal ones are the whole road.
+bool parseSection(const char* text, float roadLength, float* from, float* to) {
+    const char* dots = text ? std::strstr(text, "..") : nullptr;
+    if (!dots || dots == text)
+        return false;
+    char first[64];
+    int n = std::snprintf(first, sizeof first, "%.*s", int(dots - text), text);
+    return n > 0 && n < int(sizeof first) && parseFeet(first, roadLength, from) &&
+           parseFeet(dots + 2, roadLength, to);
+}
+
 const char** pathOption(const char* a, Options& o) {
     struct Entry {
         const char* name;
@@ -103,6 +119,7 @@ const char** pathOption(const char* a, Options& o) {
         {"--restore", &o.restorePath},
         {"--measures", &o.measuresPath},
         {"--group-measures", &o.groupMeasuresPath},
+        {"--section-measures", &o.sectionMeasuresPath},
         {"--trajectories", &o.trajectoriesPath},
         {"--plot", &o.plotDir},
         {"--report", &o.reportPath},
@@ -172,6 +189,20 @@ bool parseOptions(int argc, char** argv, Options& o, float roadLength, char* pro
             }
             o.detectorCount++;
             i++;
+        } else if (!std::strcmp(a, "--section")) {
+            if (o.sectionCount == MaxSections) {
+                std::snprintf(problem, size_t(problemSize), "at most %d sections", MaxSections);
+                return false;
+            }
+            if (!parseSection(value, roadLength, &o.sectionFrom[o.sectionCount],
+                              &o.sectionTo[o.sectionCount])) {
+                std::snprintf(problem, size_t(problemSize),
+                              "--section needs FROM..TO, positions in feet from 0 to %.0f",
+                              double(roadLength));
+                return false;
+            }
+            o.sectionCount++;
+            i++;
         } else if (const char** target = pathOption(a, o)) {
             if (!value)
                 return fail("%s needs a file name", a);
@@ -205,7 +236,11 @@ bool parseOptions(int argc, char** argv, Options& o, float roadLength, char* pro
     // Settings of outputs that were not asked for are most likely a slip.
     if (!measuring(o) && (o.period || o.detectorCount)) {
         std::snprintf(problem, size_t(problemSize),
-                      "--period and --detector need --measures, --group-measures or --plot");
+                      "--period and --detector need --measures, --group-measures, --section-measures or --plot");
+        return false;
+    }
+    if (!o.sectionMeasuresPath && o.sectionCount) {
+        std::snprintf(problem, size_t(problemSize), "--section needs --section-measures");
         return false;
     }
     if (!o.trajectoriesPath && !o.plotDir && o.everyGiven) {

@@ -24,6 +24,7 @@ struct Options {
     // Measuring; none of it changes the run
     const char* measuresPath = nullptr;
     const char* groupMeasuresPath = nullptr;
+    const char* sectionMeasuresPath = nullptr;
     const char* trajectoriesPath = nullptr;
     const char* plotDir = nullptr;
     long period = 0;                    // steps; 0: the report period
@@ -32,6 +33,9 @@ struct Options {
     int force = 0;                      // flag: write trajectories of any size
     float detectors[MaxDetectors] = {}; // ft
     int detectorCount = 0;
+    float sectionFrom[MaxSections] = {};   // ft; FROM > TO runs past the road's end
+    float sectionTo[MaxSections] = {};
+    int sectionCount = 0;
 };
 
 extern const char Usage[];
@@ -47,5 +51,5 @@ bool parseOptions(int argc, char** argv, Options& o, float roadLength, char* pro
 
 // Whether the run gathers traffic measures at all.
 inline bool measuring(const Options& o) {
-    return o.measuresPath || o.groupMeasuresPath || o.plotDir;
+    return o.measuresPath || o.groupMeasuresPath || o.sectionMeasuresPath || o.plotDir;
 }

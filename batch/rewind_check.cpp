@@ -45,14 +45,19 @@ int checkRewind(int step) {
 
     if (!backCommand(step))
         return 0;
+    // The replay is a check, not more of the run: the measures, trajectories
+    // and plots have seen these steps once and must not write them again.
+    RunObserver observer = runObserver;
+    runObserver = nullptr;
     // Back to the end itself leaves nothing to run (the step-to target would
     // be behind the run and stop nothing).
     if (world.run.stepCount < end) {
-        handleRunKey(13);
+        handleRunKey(ResumeKey);
         world.run.stepTo = end;
         while (world.run.running)
             runTick();
     }
+    runObserver = observer;
 
     if (!sameModel(world, firstEnd)) {
         std::fprintf(stderr, "ombrane-batch: back to step %d and on to step %d: the model differs\n",

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -19,23 +21,43 @@ constexpr double TrajectoryLimit = 1e9;     // bytes: above it, only with --forc
 struct Output {
     std::FILE* file;
     const char* path;
+    int created;  // flag: no file was there before
 };
 
 struct Watch {
-    Output measures, groupMeasures, trajectories;
+    Output measures, groupMeasures, sectionMeasures, trajectories;
     long   every;                           // steps between trajectory rows
     int    plotting;                        // flag
     int    started;                         // flag: the first step was seen
 } watch;
 
+// Opened, but emptied only once the run is sure to start (startWatching): a
+// run refused before that leaves a file that was there as it was.
 bool open(Output& out, const char* path) {
     out.path = path;
-    out.file = path ? std::fopen(path, "wb") : nullptr;
-    if (path && !out.file) {
+    out.file = nullptr;
+    if (!path)
+        return true;
+    out.created = ::access(path, F_OK) != 0;
+    int fd = ::open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    out.file = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
+    if (!out.file) {
         std::fprintf(stderr, "ombrane-batch: cannot write %s: %s\n", path, std::strerror(errno));
+        if (fd >= 0)
+            ::close(fd);
         return false;
     }
     return true;
+}
+
+bool empty(Output& out) {
+    // A device or a pipe (/dev/null, /dev/full) has nothing to empty.
+    struct stat about;
+    if (!out.file || ::fstat(::fileno(out.file), &about) != 0 || !S_ISREG(about.st_mode) ||
+        ::ftruncate(::fileno(out.file), 0) == 0)
+        return true;
+    std::fprintf(stderr, "ombrane-batch: cannot write %s: %s\n", out.path, std::strerror(errno));
+    return false;
 }
 
 // The report line of this step's tick was built just before it: every sample
@@ -56,6 +78,11 @@ void writeTrajectories() {
         writeTrajectoryRows(watch.trajectories.file);
 }
 
+bool measuring() {
+    return watch.measures.file || watch.groupMeasures.file || watch.sectionMeasures.file ||
+           watch.plotting;
+}
+
 void observeStep(RunEvent event) {
     if (event != RunAboutToStep && event != RunStepped)
         return;
@@ -68,11 +95,11 @@ void observeStep(RunEvent event) {
         }
         if (watch.plotting && reportJustBuilt())
             plotReportPoint();
-        if (watch.measures.file || watch.groupMeasures.file || watch.plotting)
+        if (measuring())
             measureBeforeStep();
         return;
     }
-    if (watch.measures.file || watch.groupMeasures.file || watch.plotting) {
+    if (measuring()) {
         measureAfterStep();
         if (measures.periodDone) {
             measures.periodDone = 0;
@@ -80,6 +107,8 @@ void observeStep(RunEvent event) {
                 writeMeasuresRows(watch.measures.file);
             if (watch.groupMeasures.file)
                 writeGroupMeasuresRows(watch.groupMeasures.file);
+            if (watch.sectionMeasures.file)
+                writeSectionMeasuresRows(watch.sectionMeasures.file);
             if (watch.plotting)
                 plotPeriod();
         }
@@ -127,7 +156,7 @@ long long carsExpected() {
 bool openOutputs(const Options& o) {
     watch.every = o.every;
     if (!open(watch.measures, o.measuresPath) || !open(watch.groupMeasures, o.groupMeasuresPath) ||
-        !open(watch.trajectories, o.trajectoriesPath))
+        !open(watch.sectionMeasures, o.sectionMeasuresPath) || !open(watch.trajectories, o.trajectoriesPath))
         return false;
     if (o.plotDir) {
         if (!gnuplotFound()) {
@@ -139,12 +168,6 @@ bool openOutputs(const Options& o) {
             return false;
         watch.plotting = 1;
     }
-    if (watch.measures.file)
-        writeMeasuresHeader(watch.measures.file);
-    if (watch.groupMeasures.file)
-        writeGroupMeasuresHeader(watch.groupMeasures.file);
-    if (watch.trajectories.file)
-        writeTrajectoriesHeader(watch.trajectories.file);
     return true;
 }
 
@@ -161,25 +184,45 @@ bool checkTrajectorySize(const Options& o) {
         return true;
     std::fclose(watch.trajectories.file);
     watch.trajectories.file = nullptr;
-    ::unlink(o.trajectoriesPath);
+    if (watch.trajectories.created)
+        ::unlink(o.trajectoriesPath);
     return false;
 }
 
-void startWatching(const Options& o) {
-    if (!watch.measures.file && !watch.groupMeasures.file && !watch.trajectories.file &&
-        !watch.plotting)
-        return;
+bool startWatching(const Options& o) {
+    if (!empty(watch.measures) || !empty(watch.groupMeasures) || !empty(watch.sectionMeasures) ||
+        !empty(watch.trajectories))
+        return false;
+    if (watch.measures.file)
+        writeMeasuresHeader(watch.measures.file);
+    if (watch.groupMeasures.file)
+        writeGroupMeasuresHeader(watch.groupMeasures.file);
+    if (watch.sectionMeasures.file)
+        writeSectionMeasuresHeader(watch.sectionMeasures.file);
+    if (watch.trajectories.file)
+        writeTrajectoriesHeader(watch.trajectories.file);
+    if (!measuring() && !watch.trajectories.file)
+        return true;
     long period = o.period ? o.period : world.reportPeriod > 0 ? world.reportPeriod : DefaultPeriod;
     configureMeasures(int(period), o.detectors, o.detectorCount);
+    if (watch.sectionMeasures.file) {
+        const float whole = 0;  // FROM == TO: the whole road
+        if (o.sectionCount)
+            configureSections(o.sectionFrom, o.sectionTo, o.sectionCount);
+        else
+            configureSections(&whole, &whole, 1);
+    }
     if (watch.plotting)
         choosePlotSampling(o.every, o.steps, int(carsExpected()));
     runObserver = observeStep;
+    return true;
 }
 
 bool finishOutputs() {
     runObserver = nullptr;
     bool ok = close(watch.measures);
     ok = close(watch.groupMeasures) && ok;
+    ok = close(watch.sectionMeasures) && ok;
     ok = close(watch.trajectories) && ok;
     if (watch.plotting)
         ok = finishPlots() && ok;

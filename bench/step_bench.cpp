@@ -4,6 +4,7 @@
 // whose eight groups change lanes on both sides under every policy, read from
 // bench/busy-dense-road.csv as ombrane-batch reads it. Each iteration steps
 // every car once; the figure to read is ns_per_car_step.
+#include "core/search.h"
 #include "core/sim.h"
 #include "dense_road.h"
 #include "files/groups.h"

@@ -4,7 +4,7 @@
 #include "core/sim.h"
 #include "dense_road.h"
 #include "frontend/plots.h"
-#include "frontend/views.h"
+#include "frontend/live_views.h"
 
 #include <benchmark/benchmark.h>
 

@@ -26,7 +26,7 @@ target_link_libraries(ombrane_win32_platform PUBLIC ombrane_win32)
 add_executable(ombrane WIN32
   ${CMAKE_SOURCE_DIR}/programs/ombrane/main.cpp
   ${CMAKE_SOURCE_DIR}/programs/ombrane/paint.cpp
-  ${CMAKE_SOURCE_DIR}/programs/ombrane/views.cpp
+  ${CMAKE_SOURCE_DIR}/programs/ombrane/view_windows.cpp
   ${CMAKE_SOURCE_DIR}/resources/ombrane.rc)
 target_link_libraries(ombrane PRIVATE ombrane_win32_platform ombrane_win32)
 # The Help command prints the help file from the program's own folder.
@@ -44,6 +44,11 @@ add_executable(ombrane-legacy WIN32
   ${CMAKE_SOURCE_DIR}/resources/legacy.rc)
 target_link_libraries(ombrane-legacy PRIVATE ombrane_win32_platform ombrane_win32)
 
+# ombrane-desk.exe: lays out the windows in the virtual display that
+# scripts/run.sh serves to a web browser. Not part of a release.
+add_executable(ombrane-desk WIN32 ${CMAKE_SOURCE_DIR}/programs/desk/main.cpp)
+target_link_libraries(ombrane-desk PRIVATE user32)
+
 # Test-only Windows programs, run under Wine by scripts/wine-tests.sh:
 # the console reader and the in-process GDI tests of ombrane.exe's painting.
 option(OMBRANE_WINE_TESTS "Build the Windows test helpers" ${OMBRANE_TESTS})
@@ -60,7 +65,7 @@ if(OMBRANE_WINE_TESTS)
     add_subdirectory(${OMBRANE_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
     file(GLOB WINE_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*_test.cpp)
     add_executable(ombrane-gdi-tests ${WINE_TEST_SOURCES} ${CMAKE_SOURCE_DIR}/programs/ombrane/paint.cpp
-      ${CMAKE_SOURCE_DIR}/programs/ombrane/views.cpp ${CMAKE_SOURCE_DIR}/resources/ombrane.rc)
+      ${CMAKE_SOURCE_DIR}/programs/ombrane/view_windows.cpp ${CMAKE_SOURCE_DIR}/resources/ombrane.rc)
     target_include_directories(ombrane-gdi-tests PRIVATE ${CMAKE_SOURCE_DIR})
     target_link_libraries(ombrane-gdi-tests PRIVATE ombrane_win32_platform ombrane_win32 gtest gtest_main)
   else()

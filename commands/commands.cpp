@@ -5,6 +5,7 @@
 
 #include "core/history.h"
 #include "core/platform.h"
+#include "core/sim.h"
 #include "files/groups.h"
 #include "files/paths.h"
 #include "files/report.h"

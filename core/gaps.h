@@ -58,7 +58,7 @@ inline void computeGapsOf(int c, const NearCars& near, GapView& out) {
     const Car& car = world.cars[c];
     float p = car.position;
     int lane = car.lane;
-    bool hasLeft = lane < 3, hasRight = lane > 0;
+    bool hasLeft = lane < LeftmostLane, hasRight = lane > 0;
 
     out.carIndex = c;
     out.aheadDistance = out.behindDistance = out.euBehindDistance = NoCarDistance;
@@ -74,12 +74,12 @@ inline void computeGapsOf(int c, const NearCars& near, GapView& out) {
     fillBehind<Source>(near.rightBehind, p, out.rightBehindDistance, out.rightBehindSpeed);
 
     // A car changing lanes keeps its distance to the nearer car of both lanes.
-    if (car.change == 2 && hasLeft) {
+    if (car.change == MovingLeft && hasLeft) {
         if (out.leftAheadDistance < out.aheadDistance)
             out.aheadDistance = out.leftAheadDistance;
         if (out.leftBehindDistance < out.behindDistance)
             out.behindDistance = out.leftBehindDistance;
-    } else if (car.change == 1 && hasRight) {
+    } else if (car.change == MovingRight && hasRight) {
         if (out.rightAheadDistance < out.aheadDistance)
             out.aheadDistance = out.rightAheadDistance;
         if (out.rightBehindDistance < out.behindDistance)

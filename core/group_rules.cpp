@@ -2,7 +2,6 @@
 #include "group_rules.h"
 
 #include <climits>
-#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <cmath>
@@ -73,10 +72,11 @@ GroupRules rulesOf(const Group& g) {
     const bool stillReadsRight = (r.rightTests | (r.leftTests & MovesCrazily)) != 0;
     for (int change = 0; change < 4; change++) {
         for (int lane = 0; lane < LaneTotal; lane++) {
-            bool left = change == 2 || (change == 0 && r.leftTests != 0 && lane < r.leftBelow);
-            bool right = change == 1 || (change == 0 && stillReadsRight);
+            bool left = change == MovingLeft ||
+                        (change == NoChange && r.leftTests != 0 && lane < r.leftBelow);
+            bool right = change == MovingRight || (change == NoChange && stillReadsRight);
             r.sidesRead[change][lane] =
-                uint8_t(unsigned(left && lane < LaneTotal - 1) | unsigned(right && lane > 0) << 1);
+                uint8_t(unsigned(left && lane < LeftmostLane) | unsigned(right && lane > 0) << 1);
         }
     }
     r.leftAhead = g.leftAhead;
@@ -92,64 +92,33 @@ GroupRules rulesOf(const Group& g) {
 
 namespace {
 
-// The rules of every group as last made, beside the rule inputs and step
-// rate they were made from. Only derived values: each call checks them
-// against the groups, so an edit, a restore or a rewind is seen at once.
-//
-// What rulesOf reads of a group: the fields from desiredSpeed to behindZone,
-// seven words, kept here in a record of eight (the last always 0) that lines
-// up with the 16-byte operations the check compares them with.
-constexpr std::size_t RuleInputFirst = offsetof(Group, desiredSpeed);
-constexpr std::size_t RuleInputEnd = offsetof(Group, behindZone) + sizeof(float);
-constexpr int RuleInputWords = (RuleInputEnd - RuleInputFirst) / sizeof(uint64_t);
-static_assert((RuleInputEnd - RuleInputFirst) % sizeof(uint64_t) == 0, "whole words");
-static_assert(RuleInputWords == 7, "three pairs of words and one word");
-
-struct alignas(16) RuleInput {
-    uint64_t words[8];
+// What rulesOf reads of a group, field by field: the rules of a group are
+// made again when its record differs from the one they were made from.
+struct RuleInputs {
+    float desiredSpeed, acceleration, followDistance;
+    int   startDelay, preferredLane, hasPreferredLane, leftPolicy;
+    float leftAhead, leftBehind;
+    int   rightPolicy;
+    float rightAhead, rightBehind, aheadZone, behindZone;
 };
+static_assert(sizeof(RuleInputs) == 14 * 4, "no padding: memcmp compares only the fields");
 
+RuleInputs ruleInputsOf(const Group& g) {
+    return {g.desiredSpeed, g.acceleration, g.followDistance, g.startDelay, g.preferredLane,
+            g.hasPreferredLane, g.leftPolicy, g.leftAhead, g.leftBehind, g.rightPolicy,
+            g.rightAhead, g.rightBehind, g.aheadZone, g.behindZone};
+}
+
+// The rules of every group as last made, beside the inputs and step rate
+// they were made from. Only derived values: each call checks them against
+// the groups, so an edit, a restore or a rewind is seen at once.
 struct RulesCache {
-    RuleInput from[MaxGroups];
+    RuleInputs from[MaxGroups];
     int stepsPerSecond;         // the step rate every group's rules were made at
     bool made;                  // every group's rules are made
     GroupRules rules[MaxGroups];
 };
 RulesCache cache;
-
-const unsigned char* ruleInputOf(const Group& g) {
-    return reinterpret_cast<const unsigned char*>(&g) + RuleInputFirst;
-}
-
-// Two words as one operand, where the processor has such operations; GCC and
-// Clang make it two words where it has not.
-typedef uint64_t WordPair __attribute__((vector_size(16)));
-
-// Whether any group differs from the inputs its rules were made from: all
-// fifty compared without a branch for each, as almost every step finds none,
-// two words at a time.
-bool anyRuleInputChanged() {
-    WordPair pairs = {0, 0};
-    uint64_t last = 0;
-    for (int k = 0; k < MaxGroups; k++) {
-        const unsigned char* input = ruleInputOf(world.groups[k]);
-        const RuleInput& from = cache.from[k];
-        for (int w = 0; w < 6; w += 2) {
-            WordPair x, y;
-            std::memcpy(&x, input + w * sizeof(uint64_t), sizeof x);
-            std::memcpy(&y, &from.words[w], sizeof y);
-            pairs |= x ^ y;
-        }
-        uint64_t x;
-        std::memcpy(&x, input + 6 * sizeof x, sizeof x);
-        last |= x ^ from.words[6];
-    }
-    return (pairs[0] | pairs[1] | last) != 0;
-}
-
-bool sameRuleInput(const RuleInput& from, const Group& g) {
-    return std::memcmp(from.words, ruleInputOf(g), RuleInputWords * sizeof(uint64_t)) == 0;
-}
 
 }  // namespace
 
@@ -157,14 +126,12 @@ bool sameRuleInput(const RuleInput& from, const Group& g) {
 // code moved the loop's and made every road slower.
 [[gnu::noinline]] const GroupRules* rulesOfEveryGroup() {
     const bool sameRate = cache.made && cache.stepsPerSecond == world.stepsPerSecond;
-    if (sameRate && !anyRuleInputChanged())
-        return cache.rules;
     for (int k = 0; k < MaxGroups; k++) {
-        const Group& g = world.groups[k];
-        if (sameRate && sameRuleInput(cache.from[k], g))
+        const RuleInputs inputs = ruleInputsOf(world.groups[k]);
+        if (sameRate && std::memcmp(&inputs, &cache.from[k], sizeof inputs) == 0)
             continue;
-        std::memcpy(cache.from[k].words, ruleInputOf(g), RuleInputWords * sizeof(uint64_t));
-        cache.rules[k] = rulesOf(g);
+        cache.from[k] = inputs;
+        cache.rules[k] = rulesOf(world.groups[k]);
     }
     cache.stepsPerSecond = world.stepsPerSecond;
     cache.made = true;

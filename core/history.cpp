@@ -1,7 +1,6 @@
 // The keyframe ring and going back through it.
 #include "history.h"
 
-#include "platform.h"
 #include "scenario.h"
 #include "sim.h"
 
@@ -74,7 +73,7 @@ int keyframeStep(int age) {
 
 int oldestKeyframeStep() { return keyframeStep(history.count - 1); }
 
-BackResult goBackTo(int step) {
+BackResult restoreModelAt(int step) {
     if (!world.edition->keepsHistory || history.count == 0)
         return BackNoHistory;
     if (step > world.run.stepCount)
@@ -84,14 +83,6 @@ BackResult goBackTo(int step) {
     int age = 0;
     while (keyframeStep(age) > step)
         age++;
-
-    // The present keeps what the user set, the window it is drawn in and what
-    // became of the report file.
-    const RunControl now = world.run;
-    void* const drawContext = world.drawContext;
-    const int reportToFile = world.reportToFile;
-    const int reportFailing = world.reportFailing;
-    const int reportLinesLost = world.reportLinesLost;
 
     const int from = entry(age);
     world = keyframes[from];
@@ -108,17 +99,5 @@ BackResult goBackTo(int step) {
     // The report points from here on belong to the future the run now takes.
     for (int distance = step - keyframes[from].run.stepCount; distance < ReportWords * 64; distance++)
         reportPoints[from][distance / 64] &= ~(uint64_t(1) << (distance % 64));
-
-    world.drawContext = drawContext;
-    world.reportToFile = reportToFile;
-    world.reportFailing = reportFailing;
-    world.reportLinesLost = reportLinesLost;
-    world.run.speedMultiplier = now.speedMultiplier;
-    world.run.stepTo = now.stepTo;
-    world.run.tickMillis = now.tickMillis;
-    world.run.running = 0;
-    world.run.singleStep = 0;
-    if (runObserver)
-        runObserver(RunWentBack);
     return BackDone;
 }

@@ -44,10 +44,8 @@ enum BackResult {
     BackAhead,                  // the step has not been reached
 };
 
-// Brings the model back to `step`: the newest keyframe at or before it, then
-// the steps up to it, so every byte of the model is what the run had at that
-// step. What the user has set since (speed multiplier, step-to target) and
-// the report file's state (on or off, failing, lines lost) stay as they are
-// now; the run is paused. Keyframes of
-// the abandoned future are dropped.
-BackResult goBackTo(int step);
+// Brings the whole world back to `step`: the newest keyframe at or before it,
+// then the steps up to it, so every byte is what the run had at that step.
+// Keyframes of the abandoned future are dropped. What the present keeps is
+// the tick's to put back (goBackTo, sim.h).
+BackResult restoreModelAt(int step);

@@ -5,9 +5,9 @@
 // few word operations away. The result is the walk's, bit for bit.
 #include "bit_window.h"
 #include "gaps.h"
+#include "search.h"
 #include "sim.h"
 
-#include <bit>
 #include <cstring>
 
 namespace {
@@ -17,9 +17,9 @@ unsigned entryMask(const Car& car) {
     if (unsigned(car.lane) < LaneTotal) {
         mask |= 1u << car.lane;
         mask |= 16u << car.lane;
-        if (car.change == 1 && car.lane != 0)
+        if (car.change == MovingRight && car.lane != 0)
             mask |= 1u << (car.lane - 1);
-        else if (car.change == 2 && car.lane != 3)
+        else if (car.change == MovingLeft && car.lane != LeftmostLane)
             mask |= 1u << (car.lane + 1);
     }
     return mask;
@@ -228,28 +228,6 @@ inline int entryBehind(int s, int set) {
 
 int carAt(int entry) { return entry >= 0 ? world.order.slots[entry] : -1; }
 
-struct AnyRing {
-    static int ahead(int s, int set) { return entryAhead(s, set); }
-    static int behind(int s, int set) { return entryBehind(s, set); }
-};
-
-// A ring of 64 entries or fewer: each set is its first word, turned so that
-// the entries after s (before it) come first, round the ring; the bits past
-// the ring's last entry are 0, so the nearest set bit is the nearest member.
-struct SmallRing {
-    static uint64_t others(int s, int set) {
-        return world.laneIndex.bits[set][0] & ~(uint64_t(1) << s);
-    }
-    static int ahead(int s, int set) {
-        const uint64_t x = std::rotr(others(s, set), (s + 1) & 63);
-        return x ? (s + 1 + std::countr_zero(x)) & 63 : -1;
-    }
-    static int behind(int s, int set) {
-        const uint64_t x = std::rotl(others(s, set), (64 - s) & 63);
-        return x ? (s - 1 - std::countl_zero(x)) & 63 : -1;
-    }
-};
-
 }  // namespace
 
 Neighbours& findNeighboursIndexed(int car) {
@@ -279,7 +257,7 @@ namespace {
 // The gaps from the lane index; the own lane's cars behind only when asked,
 // and the sides' cars for the sides in `sides` (bit 0 the left, bit 1 the
 // right), which must exist for the car's lane if it has one.
-template <bool WithOwnBehind, class Search = AnyRing>
+template <bool WithOwnBehind>
 void gapsFromIndex(int car, GapView& out, unsigned sides) {
     LaneIndex& index = world.laneIndex;
     if (!index.valid)
@@ -291,13 +269,13 @@ void gapsFromIndex(int car, GapView& out, unsigned sides) {
     }
     const int entry = world.cars[car].slot;
     NearCars near;  // ring entries
-    near.ahead = Search::ahead(entry, lane);
-    near.behind = WithOwnBehind ? Search::behind(entry, lane) : -1;
-    near.euBehind = WithOwnBehind ? Search::behind(entry, lane + LaneTotal) : -1;
-    near.leftAhead = sides & 1 ? Search::ahead(entry, lane + 1) : -1;
-    near.leftBehind = sides & 1 ? Search::behind(entry, lane + 1) : -1;
-    near.rightAhead = sides & 2 ? Search::ahead(entry, lane - 1) : -1;
-    near.rightBehind = sides & 2 ? Search::behind(entry, lane - 1) : -1;
+    near.ahead = entryAhead(entry, lane);
+    near.behind = WithOwnBehind ? entryBehind(entry, lane) : -1;
+    near.euBehind = WithOwnBehind ? entryBehind(entry, lane + LaneTotal) : -1;
+    near.leftAhead = sides & 1 ? entryAhead(entry, lane + 1) : -1;
+    near.leftBehind = sides & 1 ? entryBehind(entry, lane + 1) : -1;
+    near.rightAhead = sides & 2 ? entryAhead(entry, lane - 1) : -1;
+    near.rightBehind = sides & 2 ? entryBehind(entry, lane - 1) : -1;
     computeGapsOf<CarsByEntry>(car, near, out);
 }
 
@@ -312,10 +290,6 @@ void computeGapsIndexed(int car, GapView& out) {
 
 void computeStepGapsIndexed(int car, GapView& out, unsigned sides) {
     gapsFromIndex<false>(car, out, sides);
-}
-
-void computeStepGapsSmallRing(int car, GapView& out, unsigned sides) {
-    gapsFromIndex<false, SmallRing>(car, out, sides);
 }
 
 float tailgaterDistance(int car) {

@@ -1,5 +1,6 @@
 // Lane changes: whether a car begins one, under its group's policy for each
 // side, and the sideways motion that carries it into the new lane.
+#include "search.h"
 #include "sim.h"
 
 #include "group_rules.h"
@@ -65,13 +66,13 @@ bool passes(unsigned tests, bool gap, const GapView& v, const Tailgater& behind,
 
 // Crazily: to the left from the rightmost lane, else towards the side whose
 // two gaps add up to more, ties to the right.
-int crazyDirection(const Car& c, const GapView& v) {
+LaneChange crazyDirection(const Car& c, const GapView& v) {
     if (c.lane == 0)
-        return 2;
+        return MovingLeft;
     return double(v.rightAheadDistance) + v.rightBehindDistance <
                    double(v.leftAheadDistance) + v.leftBehindDistance
-               ? 2
-               : 1;
+               ? MovingLeft
+               : MovingRight;
 }
 
 // Cars of every policy drive side by side, so a branch on the policy, or on
@@ -84,10 +85,10 @@ template <class Tailgater>
 void decideLaneChangeOf(const GroupRules& r, int car, const GapView& v, const Tailgater& behind,
                         float wanted) {
     Car& c = world.cars[car];
-    if (c.change != 0)
+    if (c.change != NoChange)
         return;
     const int lane = c.lane;
-    const unsigned looksLeft = unsigned(lane < r.leftBelow) & unsigned(lane != 3);
+    const unsigned looksLeft = unsigned(lane < r.leftBelow) & unsigned(lane != LeftmostLane);
     const unsigned looksRight = lane != 0;
     const unsigned crazy = looksLeft & unsigned((r.leftTests & MovesCrazily) != 0);
     const unsigned leftRoom = unsigned(!(gapOf(v.leftBehindDistance) < r.leftBehind)) &
@@ -111,7 +112,7 @@ void decideLaneChangeOf(const GroupRules& r, int car, const GapView& v, const Ta
                        v.leftBehindDistance, v.leftBehindSpeed, r.leftBehind, r.leftBehindZone,
                        speed),
                v, behind, wanted, v.leftAheadDistance)) {
-        c.change = c.lastChange = 2;
+        c.change = c.lastChange = MovingLeft;
         return;
     }
     if (looksRight &&
@@ -120,7 +121,7 @@ void decideLaneChangeOf(const GroupRules& r, int car, const GapView& v, const Ta
                        v.rightBehindDistance, v.rightBehindSpeed, r.rightBehind,
                        r.rightBehindZone, speed),
                v, behind, wanted, v.rightAheadDistance))
-        c.change = c.lastChange = 1;
+        c.change = c.lastChange = MovingRight;
 }
 
 }  // namespace
@@ -140,24 +141,24 @@ void decideLaneChange(int car, const GapView& view, float wanted) {
 void moveSideways(int car) {
     Car& c = world.cars[car];
     const float width = world.laneWidth;
-    if (c.change == 0) {
+    if (c.change == NoChange) {
         c.lateral = 0;
         return;
     }
-    if ((c.change == 2 && c.lane >= 3) || (c.change == 1 && c.lane <= 0)) {
-        c.change = 0;
+    if ((c.change == MovingLeft && c.lane >= LeftmostLane) || (c.change == MovingRight && c.lane <= 0)) {
+        c.change = NoChange;
         c.lateral = 0;
         return;
     }
     if (c.lateral >= width) {
         c.lane--;
-        c.change = 0;
+        c.change = NoChange;
         c.lateral = 0;
         return;
     }
     if (c.lateral <= -width) {
         c.lane++;
-        c.change = 0;
+        c.change = NoChange;
         c.lateral = 0;
         return;
     }
@@ -170,7 +171,7 @@ void moveSideways(int car) {
     // against the change.
     if (!(increment > 0) || increment > width)
         increment = width;
-    if (c.change == 1)
+    if (c.change == MovingRight)
         c.lateral += increment;
     else
         c.lateral -= increment;

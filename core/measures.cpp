@@ -24,6 +24,7 @@ void clearSums() {
     measures.stepsInPeriod = 0;
     std::memset(measures.lanes, 0, sizeof measures.lanes);
     std::memset(&measures.cars, 0, sizeof measures.cars);
+    std::memset(measures.sectionSums, 0, sizeof measures.sectionSums);
     const int total = world.carTotal < MaxCars ? world.carTotal : MaxCars;
     for (int i = 0; i < total; i++)
         measures.cars.startPosition[i] = world.cars[i].position;
@@ -74,6 +75,56 @@ int clusters(int cars, int slowCars, int starts, bool firstSlow, bool lastSlow) 
     if (cars > 0 && slowCars == cars)
         return 1;
     return starts - (firstSlow && lastSlow);
+}
+
+// A step's share of the sections: the feet driven inside each, and the part
+// of the step spent there (a car moves evenly through its step; one standing
+// still is inside for the whole step when it stands in the stretch). Measured
+// from the stretch's start round the ring, the move starts at `offset` in
+// [0, road) and ends at most one road length later, so what lies inside is
+// the part before the stretch's end plus, past the road's end, the part
+// that comes round into the stretch again.
+void addToSections(int lane, float p0, float driven, float road) {
+    for (int k = 0; k < measures.sectionCount; k++) {
+        const double length = measures.sectionLength[k];
+        double offset = double(p0) - measures.sectionFrom[k];
+        if (offset < 0)
+            offset += road;
+        const double end = offset + driven;
+        SectionSums& s = measures.sectionSums[k];
+        if (driven > 0) {
+            const double inside = (offset < length ? (end < length ? end : length) - offset : 0) +
+                                  (end > road ? (end - road < length ? end - road : length) : 0);
+            s.distance[lane] += inside;
+            s.time[lane] += inside / driven;
+        } else {
+            s.time[lane] += offset < length ? 1 : 0;
+        }
+    }
+}
+
+void finishSections(double steps, double hours) {
+    const double stepsPerHour = world.stepsPerSecond * SecondsPerHour;
+    for (int k = 0; k < measures.sectionCount; k++) {
+        const SectionSums& s = measures.sectionSums[k];
+        const double miles = measures.sectionLength[k] / FeetPerMile;
+        double allDistance = 0, allTime = 0;
+        for (int lane = 0; lane <= LaneTotal; lane++) {
+            const double distance = lane < LaneTotal ? s.distance[lane] : allDistance;
+            const double time = lane < LaneTotal ? s.time[lane] : allTime;
+            const double lanes = lane < LaneTotal ? 1 : LaneTotal;
+            SectionMeasure& m = measures.section[k][lane];
+            m.vehicleMiles = distance / FeetPerMile;
+            m.vehicleHours = time / stepsPerHour;
+            m.density = time / (lanes * miles * steps);
+            m.flow = m.vehicleMiles / (lanes * miles * hours);
+            m.spaceMeanSpeed = time > 0 ? m.vehicleMiles / m.vehicleHours : std::nan("");
+            if (lane < LaneTotal) {
+                allDistance += distance;
+                allTime += time;
+            }
+        }
+    }
 }
 
 void finishPeriod() {
@@ -130,6 +181,7 @@ void finishPeriod() {
         m.laneChanges = changes[g];
         m.distance = distance[g] / FeetPerMile;
     }
+    finishSections(steps, hours);
     measures.periodEndStep = world.run.stepCount;
     measures.periodDone = 1;
     clearSums();
@@ -160,10 +212,25 @@ void configureMeasures(int period, const float* detectors, int detectorCount) {
             measures.detectors[at] = detectors[k];
         }
     }
+    measures.sectionCount = 0;
     measures.periodDone = 0;
     measures.periodEndStep = 0;
     measures.lastStepSeen = -1;
     clearSums();
+}
+
+void configureSections(const float* from, const float* to, int count) {
+    const float road = world.roadLength;
+    measures.sectionCount = 0;
+    for (int k = 0; k < count && k < MaxSections; k++) {
+        float length = to[k] - from[k];
+        if (length <= 0)
+            length += road;
+        measures.sectionFrom[k] = from[k];
+        measures.sectionLength[k] = length;
+        measures.sectionCount++;
+    }
+    std::memset(measures.sectionSums, 0, sizeof measures.sectionSums);
 }
 
 void measureBeforeStep() {
@@ -215,6 +282,8 @@ void measureAfterStep() {
             sums.laneChanges[i]++;
         if (wrapped)
             sums.laps[i]++;
+        if (measures.sectionCount)  // the same for every car of a run
+            addToSections(before, p0, driven, road);
 
         // Crossings belong to the lane the car moved in: the lane it had
         // before the step, since a lane switches only after the move.

@@ -11,7 +11,7 @@
 
 enum {
     MaxDetectors = 16,          // --detector positions
-    AllLanes     = LaneTotal,   // row of LaneMeasure for the whole road
+    MaxSections  = 16,          // --section stretches
 };
 
 constexpr double StoppedBelow = 10;  // mph: slower than this counts as stopped
@@ -60,11 +60,32 @@ struct GroupMeasure {
     double    distance;         // miles driven by all its cars
 };
 
+// A stretch of road measured over its whole length and the whole period, by
+// Edie's generalised definitions: what the cars drove in it and how long they
+// were in it, per lane (the lane a car drove the step in). From these two
+// sums flow = density x speed holds by construction, in every period.
+struct SectionSums {
+    double distance[LaneTotal];         // ft driven inside the stretch
+    double time[LaneTotal];             // steps spent inside it
+};
+
+struct SectionMeasure {
+    double density;                     // vehicles per mile per lane: time / (length x period)
+    double flow;                        // vehicles per hour per lane: distance / (length x period)
+    double spaceMeanSpeed;              // mph: distance / time; NaN when no car was in it
+    double vehicleMiles;                // distance driven in it, all cars
+    double vehicleHours;                // time spent in it, all cars
+};
+
 struct TrafficMeasures {
     // Settings, from configureMeasures
     int   period;                       // steps per period, >= 1
     int   detectorCount;                // 1..MaxDetectors
     float detectors[MaxDetectors];      // ft, 0..roadLength, ascending
+
+    int   sectionCount;                 // 0..MaxSections
+    float sectionFrom[MaxSections];     // ft; a stretch past the road's end
+    float sectionLength[MaxSections];   // ft, > 0, at most the road length
 
     // The cars as they stood before the step being measured: left by the
     // last measured step, or taken afresh when the world moved without one
@@ -80,12 +101,14 @@ struct TrafficMeasures {
     int      stepsInPeriod;
     LaneSums lanes[LaneTotal];
     CarSums  cars;
+    SectionSums sectionSums[MaxSections];
 
     // The last finished period; periodDone stays set until the reader clears it
     int          periodDone;            // flag
     int          periodEndStep;         // world.run.stepCount at its end
     LaneMeasure  lane[LaneTotal + 1];   // lanes 0..3, then AllLanes
     GroupMeasure group[MaxGroups];
+    SectionMeasure section[MaxSections][LaneTotal + 1];  // lanes 0..3, then AllLanes (per lane)
 };
 
 extern TrafficMeasures measures;
@@ -93,7 +116,12 @@ extern TrafficMeasures measures;
 // Clears every sum and sets the period (steps, >= 1) and the detector
 // positions (ft; none given means one detector at 0). Positions are used as
 // given: callers check them against the road length.
+// Sections are cleared too: configureSections after it adds them.
 void configureMeasures(int period, const float* detectors, int detectorCount);
+
+// Stretches measured area-wise (Edie): from[k] to to[k] in ft, running past
+// the road's end when to < from; from == to is the whole road.
+void configureSections(const float* from, const float* to, int count);
 
 // Around every step of every car. Before: when the cars moved since the last
 // measured step (placed, restored), remembers where each car stands, and

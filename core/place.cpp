@@ -1,5 +1,6 @@
 // Default groups, placement of the groups' cars on the road, and restart.
 #include "platform.h"
+#include "search.h"
 #include "sim.h"
 
 #include <cstdio>
@@ -56,7 +57,7 @@ int carsToPlace() {
     return int(total);
 }
 
-const char* authorBanner() {
+static const char* authorBanner() {
     static char banner[32];
     std::snprintf(banner, sizeof banner, "Ombrane traffic simulator %s", world.edition->version);
     return banner;
@@ -93,7 +94,7 @@ void restartWorld() {
 
 // A full ring has no entry to give: the car is left off the road untouched
 // rather than given a slot that points outside the ring.
-void placeCar(void* dc, int car, int lane, float position, int group) {
+static void placeCar(void* dc, int car, int lane, float position, int group) {
     if (world.order.count >= MaxCars)
         return;
     Car& c = world.cars[car];
@@ -102,7 +103,7 @@ void placeCar(void* dc, int car, int lane, float position, int group) {
     c.position = position;
     c.lane = lane;
     c.lateral = 0;
-    c.change = 0;
+    c.change = NoChange;
     c.delay = 0;
     c.slot = insertCar(car);
     DrawCar(dc, car, world.groups[group].colour);

@@ -1,6 +1,7 @@
 // The order ring: car indices sorted by position round the closed road, and
 // the nearest cars ahead and behind in every lane found by walking it.
 #include "gaps.h"
+#include "search.h"
 #include "sim.h"
 
 #include <cstdint>
@@ -9,9 +10,9 @@ namespace {
 
 // Lane that a car is moving into, or -1.
 int targetLane(const Car& car) {
-    if (car.change == 1 && car.lane != 0)
+    if (car.change == MovingRight && car.lane != 0)
         return car.lane - 1;
-    if (car.change == 2 && car.lane != 3)
+    if (car.change == MovingLeft && car.lane != LeftmostLane)
         return car.lane + 1;
     return -1;
 }
@@ -176,7 +177,7 @@ Neighbours& findNeighbours(int car) {
 void computeGaps(const Neighbours& n, GapView& out) {
     int lane = world.cars[n.carIndex].lane;
     bool own = isLane(lane);
-    bool hasLeft = own && lane < 3, hasRight = own && lane > 0;
+    bool hasLeft = own && lane < LeftmostLane, hasRight = own && lane > 0;
     NearCars near;
     near.ahead = own ? n.aheadByLane[lane] : -1;
     near.behind = own ? n.behindByLane[lane] : -1;

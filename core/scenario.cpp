@@ -2,6 +2,7 @@
 #include "scenario.h"
 
 #include "platform.h"
+#include "search.h"
 #include "sim.h"
 
 #include <climits>

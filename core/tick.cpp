@@ -8,15 +8,7 @@
 
 #include <climits>
 
-ReportWriter reportWriter;
-RunObserver runObserver;
-
 namespace {
-
-void tell(RunEvent event) {
-    if (runObserver)
-        runObserver(event);
-}
 
 void writeReport(const char* text, const char* mode) {
     if (reportWriter)
@@ -56,9 +48,9 @@ bool atLastCountableStep() {
 // A step as the tick makes it, told to the observer; the replay of a rewind
 // steps without it.
 void observedStep() {
-    tell(RunAboutToStep);
+    tellObserver(RunAboutToStep);
     stepWorld();
-    tell(RunStepped);
+    tellObserver(RunStepped);
 }
 
 void advance() {
@@ -67,7 +59,7 @@ void advance() {
     if (atReportPoint()) {
         recordReportPoint();
         writeReportPoint();
-        tell(RunReported);
+        tellObserver(RunReported);
     }
     if (!world.edition->hasMultiplier) {
         if (!atLastCountableStep())
@@ -108,7 +100,7 @@ void runTick() {
         const int asked = carsToPlace();
         world.carTotal = placeAllCars(world.drawContext);
         startScenarioRun(asked);
-        tell(RunStartedAfresh);
+        tellObserver(RunStartedAfresh);
         if (!world.edition->drawsCarsAsTheyMove)
             RequestRepaint();
     }
@@ -116,7 +108,7 @@ void runTick() {
         world.newGroupsPending = 0;
         startReportFile();
         buildReportLines(secondsSimulated());
-        tell(RunStartedAfresh);
+        tellObserver(RunStartedAfresh);
     }
     if (!world.hasTitleLine)
         buildReportLines(secondsSimulated());
@@ -133,11 +125,37 @@ void runTick() {
     run.tickMillis = int(elapsed);
 }
 
+BackResult goBackTo(int step) {
+    // The present keeps what the user set, the window it is drawn in and what
+    // became of the report file.
+    const RunControl now = world.run;
+    void* const drawContext = world.drawContext;
+    const int reportToFile = world.reportToFile;
+    const int reportFailing = world.reportFailing;
+    const int reportLinesLost = world.reportLinesLost;
+
+    const BackResult result = restoreModelAt(step);
+    if (result != BackDone)
+        return result;
+
+    world.drawContext = drawContext;
+    world.reportToFile = reportToFile;
+    world.reportFailing = reportFailing;
+    world.reportLinesLost = reportLinesLost;
+    world.run.speedMultiplier = now.speedMultiplier;
+    world.run.stepTo = now.stepTo;
+    world.run.tickMillis = now.tickMillis;
+    world.run.running = 0;
+    world.run.singleStep = 0;
+    tellObserver(RunWentBack);
+    return BackDone;
+}
+
 void handleRunKey(int character) {
     RunControl& run = world.run;
     const Edition& edition = *world.edition;
     switch (character) {
-    case 13:
+    case ResumeKey:
         if (!run.running) {
             ConsoleLog("Resuming\r\n");
             if (edition.focusesOnRunKeys)
@@ -145,7 +163,7 @@ void handleRunKey(int character) {
         }
         run.running = 1;
         return;
-    case 32:
+    case PauseKey:
         if (run.running) {
             ConsoleLog("%s", edition.pauseText);
             if (edition.focusesOnRunKeys)

@@ -18,6 +18,8 @@ enum {
     MaxCars    = 2500,  // car slots, and capacity of the order ring
     MaxGroups  = 50,    // groups 0..49
     LaneTotal  = 4,     // lanes 0..3
+    LeftmostLane = LaneTotal - 1,
+    AllLanes   = LaneTotal, // every lane together, where a lane is chosen or a row per lane kept
     ColourTotal = 140,  // entries of ColourTable
     PathSize   = 260,   // every file-name buffer
     LineSize   = 600,   // report and title lines
@@ -33,6 +35,13 @@ enum LanePolicy {
     Crazily     = 15,
 };
 
+// Car::change and Car::lastChange.
+enum LaneChange {
+    NoChange    = 0,
+    MovingRight = 1,    // towards lane 0
+    MovingLeft  = 2,    // towards LeftmostLane
+};
+
 // Cars and groups are also what the snapshot file holds. It is written word
 // by word in this field order, so a new field goes at the end of its record,
 // with the snapshot writer and reader taught about it.
@@ -42,8 +51,8 @@ struct Car {
     float speed;        // mph   >= 0
     int   delay;        // steps start delay still to wait
     int   lane;         //       0..3
-    int   change;       //       0 none, 1 moving right, 2 moving left
-    int   lastChange;   //       direction of the last gap-tested change
+    int   change;       //       LaneChange
+    int   lastChange;   //       LaneChange of the last gap-tested change
     int   group;        //       0..49
     int   slot;         //       entry of this car in world.order
 };

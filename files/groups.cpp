@@ -18,6 +18,8 @@
 #include <cstring>
 
 GroupsReader reader;
+char groupNames[50][GroupNameSize];
+static_assert(sizeof groupNames / sizeof groupNames[0] == MaxGroups, "a name per group");
 
 void resetReader() { std::memset(&reader, 0, sizeof reader); }
 
@@ -129,6 +131,16 @@ void readReportField(Group& group, const char* field) {
     }
 }
 
+// Blanks and the line feed around the name are dropped; a long name is cut.
+void storeName(int group, const char* field) {
+    while (*field == ' ')
+        field++;
+    int length = int(std::strlen(field));
+    while (length > 0 && (field[length - 1] == '\n' || field[length - 1] == ' '))
+        length--;
+    std::snprintf(groupNames[group], GroupNameSize, "%.*s", length, field);
+}
+
 // Applies one non-empty field; may select another group through `group`.
 void applyField(char letter, const char* field, int& group) {
     checkField(letter, field);
@@ -183,6 +195,7 @@ void applyField(char letter, const char* field, int& group) {
     case '1': case '2': case '3': case '4':
         g.laneCount[letter - '1'] = readCount(field);
         break;
+    case 'W': storeName(group, field); break;
     default:
         break;
     }

@@ -26,6 +26,13 @@ struct GroupsReader {
 };
 extern GroupsReader reader;
 
+enum { GroupNameSize = 41 };        // 40 characters and the terminator
+
+// Column W: each group's name as the groups file gives it, for the pictures'
+// legends. The simulation never reads it; it is kept apart from the groups
+// so that their records (and snapshots) stay as they are.
+extern char groupNames[50][GroupNameSize];
+
 // The reader as a process starts with it.
 void resetReader();
 

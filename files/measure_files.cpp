@@ -21,7 +21,9 @@ const char* optional(char* out, int size, double value) {
 }  // namespace
 
 void formatSeconds(char* out, int size, int step) {
-    std::snprintf(out, size_t(size), "%.10g", double(step) / world.stepsPerSecond);
+    // Thirteen digits hold every step an int counts (134217727.9375 s)
+    // exactly; below a million seconds it writes what ten did.
+    std::snprintf(out, size_t(size), "%.13g", double(step) / world.stepsPerSecond);
 }
 
 void writeMeasuresHeader(std::FILE* f) {
@@ -36,11 +38,37 @@ void writeMeasuresRows(std::FILE* f) {
     for (int k = 0; k <= LaneTotal; k++) {
         const LaneMeasure& m = measures.lane[k];
         char lane[8];
-        std::snprintf(lane, sizeof lane, k < LaneTotal ? "%d" : "all", k);
+        // Users number the lanes from 1, the right lane.
+        std::snprintf(lane, sizeof lane, k < LaneTotal ? "%d" : "all", k + 1);
         std::fprintf(f, "%s,%s,%.3f,%.3f,%.1f,%s,%s,%.3f,%.3f,%lld\n", time, lane, m.cars,
                      m.density, m.flow, optional(space, sizeof space, m.spaceMeanSpeed),
                      optional(timeMean, sizeof timeMean, m.timeMeanSpeed), m.stopped, m.jams,
                      m.laneChanges);
+    }
+}
+
+void writeSectionMeasuresHeader(std::FILE* f) {
+    std::fputs("time_s,section,lane,density_vpmpl,flow_vph,space_mean_speed_mph,vehicle_miles,"
+               "vehicle_hours\n",
+               f);
+}
+
+void writeSectionMeasuresRows(std::FILE* f) {
+    char time[32], speed[32];
+    formatSeconds(time, sizeof time, measures.periodEndStep);
+    for (int k = 0; k < measures.sectionCount; k++) {
+        double to = double(measures.sectionFrom[k]) + measures.sectionLength[k];
+        if (to > world.roadLength)
+            to -= world.roadLength;
+        for (int lane = 0; lane <= LaneTotal; lane++) {
+            const SectionMeasure& m = measures.section[k][lane];
+            char name[8];
+            std::snprintf(name, sizeof name, lane < LaneTotal ? "%d" : "all", lane + 1);
+            std::fprintf(f, "%s,%g..%g,%s,%.3f,%.3f,%s,%.6f,%.6f\n", time,
+                         double(measures.sectionFrom[k]), to, name, m.density, m.flow,
+                         optional(speed, sizeof speed, m.spaceMeanSpeed), m.vehicleMiles,
+                         m.vehicleHours);
+        }
     }
 }
 
@@ -70,7 +98,7 @@ void writeTrajectoryRows(std::FILE* f) {
     formatSeconds(time, sizeof time, world.run.stepCount);
     for (int i = 0; i < world.carTotal && i < MaxCars; i++) {
         const Car& c = world.cars[i];
-        std::fprintf(f, "%s,%d,%d,%d,%.2f,%.3f,%d\n", time, i, c.group, c.lane,
+        std::fprintf(f, "%s,%d,%d,%d,%.2f,%.3f,%d\n", time, i, c.group, c.lane + 1,
                      double(c.position), double(c.speed), c.change);
     }
 }

@@ -286,14 +286,14 @@ int outOfRange(int car, const char* field, int value, int highest) {
 int checkCar(int index, const Car& car) {
     if (car.lane < 0 || car.lane >= LaneTotal)
         return outOfRange(index, "lane", car.lane, LaneTotal - 1);
-    if (car.change < 0 || car.change > 2)
-        return outOfRange(index, "change", car.change, 2);
-    if (car.lastChange < 0 || car.lastChange > 2)
-        return outOfRange(index, "lastChange", car.lastChange, 2);
+    if (car.change < NoChange || car.change > MovingLeft)
+        return outOfRange(index, "change", car.change, MovingLeft);
+    if (car.lastChange < NoChange || car.lastChange > MovingLeft)
+        return outOfRange(index, "lastChange", car.lastChange, MovingLeft);
     if (car.group < 0 || car.group >= MaxGroups)
         return outOfRange(index, "group", car.group, MaxGroups - 1);
     // A change heads for lane - 1 (right) or lane + 1 (left).
-    if ((car.change == 1 && car.lane == 0) || (car.change == 2 && car.lane == LaneTotal - 1))
+    if ((car.change == MovingRight && car.lane == 0) || (car.change == MovingLeft && car.lane == LeftmostLane))
         return refuse("Damaged save-file: car %d changes from lane %d off the road", index, car.lane);
     if (!(car.position >= 0 && car.position <= world.roadLength))
         return refuse("Damaged save-file: car %d has position %g, outside 0 to %g", index,
@@ -306,12 +306,12 @@ int checkCar(int index, const Car& car) {
     // The offset grows on the side the car is moving to and is 0 between
     // changes; one on the other side would carry the car past the outer lanes
     // at the next step.
-    if (car.change == 0 && car.lateral != 0)
+    if (car.change == NoChange && car.lateral != 0)
         return refuse("Damaged save-file: car %d has lateral offset %g but is not changing lanes", index,
                       double(car.lateral));
-    if ((car.change == 1 && car.lateral < 0) || (car.change == 2 && car.lateral > 0))
+    if ((car.change == MovingRight && car.lateral < 0) || (car.change == MovingLeft && car.lateral > 0))
         return refuse("Damaged save-file: car %d has lateral offset %g but is moving %s", index,
-                      double(car.lateral), car.change == 1 ? "right" : "left");
+                      double(car.lateral), car.change == MovingRight ? "right" : "left");
     return 1;
 }
 

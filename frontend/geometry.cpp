@@ -1,11 +1,11 @@
 #include "geometry.h"
 
 #include "core/world.h"
-#include "frontend/view.h"
+#include "frontend/road_canvas.h"
 
 #include <cmath>
 
-ViewState view;
+RoadCanvas roadCanvas;
 
 int toPixel(double value) {
     if (!world.edition->roundsPixels)
@@ -14,11 +14,11 @@ int toPixel(double value) {
 }
 
 static double pixelsAcross(double feet) {
-    return double(view.clientWidth) * feet / world.viewWidth;
+    return double(roadCanvas.clientWidth) * feet / world.viewWidth;
 }
 
 static double pixelsDown(double feet) {
-    return double(view.clientHeight) * feet / world.viewHeight;
+    return double(roadCanvas.clientHeight) * feet / world.viewHeight;
 }
 
 CarShape carShape(int car) {
@@ -29,7 +29,7 @@ CarShape carShape(int car) {
     // The single-precision 0.3 is part of the result: 0.3f * 12 is what puts
     // the default car exactly 3.6 ft below its band's top.
     float yf = float(double(row) * 4 * world.laneWidth + double(0.3f) * world.laneWidth
-                     + double(3 - c.lane) * world.laneWidth + c.lateral);
+                     + double(LeftmostLane - c.lane) * world.laneWidth + c.lateral);
 
     PixelBox& b = shape.body;
     b.top = toPixel(pixelsDown(yf));
@@ -43,9 +43,9 @@ CarShape carShape(int car) {
 
     double margin = (double(world.laneWidth) - world.carWidth) * 0.5;
     int middle = toPixel(pixelsAcross(x + 0.5 * world.carLength));
-    if (c.change == 2) {
+    if (c.change == MovingLeft) {
         shape.marker = {1, middle, b.top + 1, toPixel(pixelsDown(yf - margin)) + 3};
-    } else if (c.change == 1) {
+    } else if (c.change == MovingRight) {
         shape.marker = {1, middle, b.bottom - 2,
                         toPixel(pixelsDown(double(yf) + world.carWidth + margin)) - 4};
     }
@@ -79,7 +79,7 @@ int layoutLaneLines(LaneLine* lines, int capacity) {
         line.xEnd = xEnd;
         line.y = toPixel(pixelsDown(y));
         line.solid = k % 4 == 0 || k >= 4 * rows;
-        view.laneLines[k / 4][k % 4] = LinePoint{line.xEnd, line.y};
+        roadCanvas.laneLines[k / 4][k % 4] = LinePoint{line.xEnd, line.y};
         y += world.laneWidth;
     }
     return total;

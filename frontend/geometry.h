@@ -36,5 +36,5 @@ CarShape carShape(int car);
 PixelBox constructionZoneBox();
 
 // Fills `lines` (up to `capacity`) in drawing order and records their end
-// points in world.laneLines for the hit test; returns the number of lines.
+// points in roadCanvas.laneLines for the hit test; returns the number of lines.
 int layoutLaneLines(LaneLine* lines, int capacity);

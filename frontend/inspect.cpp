@@ -3,14 +3,14 @@
 #include "core/platform.h"
 #include "core/sim.h"
 #include "files/groups.h"
-#include "frontend/view.h"
+#include "frontend/road_canvas.h"
 
 #include <cstdarg>
 #include <cstdio>
 
 void storeClickPoint(unsigned position) {
-    view.clickX = int(position & 0xFFFF);
-    view.clickY = int((position >> 16) & 0xFFFF);
+    roadCanvas.clickX = int(position & 0xFFFF);
+    roadCanvas.clickY = int((position >> 16) & 0xFFFF);
 }
 
 // Bit 8 is the one the program has always tested for the group report (it
@@ -22,12 +22,12 @@ int isLeftButtonHeld(unsigned keyState) { return (keyState & 1) != 0; }
 
 // Row and lane of a client y, from the recorded lane lines; 0 when none.
 static int findRowAndLane(int y, int* row, int* lane) {
-    if (y < view.laneLines[0][0].y)
+    if (y < roadCanvas.laneLines[0][0].y)
         return 0;
     int lastRow = world.rowCount < 16 ? world.rowCount : 16;
     for (int r = 0; r <= lastRow; r++) {
         for (int k = 0; k < 4; k++) {
-            if (y > view.laneLines[r][k].y)
+            if (y > roadCanvas.laneLines[r][k].y)
                 continue;
             if (k > 0) {
                 *row = r;
@@ -48,9 +48,9 @@ static int findRowAndLane(int y, int* row, int* lane) {
 
 int hitTestCar(int x, int y) {
     int row = 0, lane = 0;
-    if (!findRowAndLane(y, &row, &lane) || view.clientWidth <= 0)
+    if (!findRowAndLane(y, &row, &lane) || roadCanvas.clientWidth <= 0)
         return -1;
-    float pos = float(double(x) * world.viewWidth / view.clientWidth
+    float pos = float(double(x) * world.viewWidth / roadCanvas.clientWidth
                       + double(row) * world.rowLength);
     int count = world.order.count;
     if (count > MaxCars)
@@ -62,8 +62,8 @@ int hitTestCar(int x, int y) {
         const Car& c = world.cars[car];
         bool candidate = c.lane == lane;
         if (world.edition->hitsChangingCars)
-            candidate = candidate || (c.lane == lane + 1 && c.change == 1)
-                                  || (c.lane == lane - 1 && c.change == 2);
+            candidate = candidate || (c.lane == lane + 1 && c.change == MovingRight)
+                                  || (c.lane == lane - 1 && c.change == MovingLeft);
         if (candidate && c.position <= pos && double(pos) <= double(c.position) + world.carLength)
             return car;
     }
@@ -106,7 +106,7 @@ void formatCarReport(char* out, std::size_t size, int car) {
         return;
     }
     const Car& c = world.cars[car];
-    char letter = c.change == 1 ? 'R' : c.change == 2 ? 'L' : 'N';
+    char letter = c.change == MovingRight ? 'R' : c.change == MovingLeft ? 'L' : 'N';
     append(out, size, &used,
            "\r\nCAR NUMBER %d Group %d\r\nspeed=%.1fmph distance=%.0fft\r\n"
            "lane(0..3)=%d CL=%c Ypos=%.0f index=%d\r\n",

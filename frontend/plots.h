@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "views.h"
+#include "live_views.h"
 
 struct PlotBox {
     int left, top, right, bottom;   // px, right and bottom exclusive; empty when right <= left

@@ -2,23 +2,24 @@
 // came from, so that a slip is found before hours of runs, not after.
 #include "experiment.h"
 
-#include "files/key_lines.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <algorithm>
+#include <fcntl.h>
 #include <sstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 // The ring road is four miles long; detectors lie on it.
 constexpr double RoadLengthFeet = 21120;
 constexpr int MaxDetectors = 16;
+constexpr int MaxSections = 16;
 constexpr int GroupCount = 50;
 // The groups-file reader stops at a line longer than this.
 constexpr std::size_t ReaderLineLimit = 1022;
@@ -27,6 +28,53 @@ constexpr std::size_t ReaderLineLimit = 1022;
 constexpr std::size_t MaxValueLength = 64;
 // Even with --force: the plan of every run is held in memory.
 constexpr long MostRuns = 1000000;
+
+std::string trim(const std::string& s) {
+    std::size_t a = s.find_first_not_of(" \t\r");
+    if (a == std::string::npos)
+        return "";
+    std::size_t b = s.find_last_not_of(" \t\r");
+    return s.substr(a, b - a + 1);
+}
+
+std::vector<std::string> splitList(const std::string& s) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t comma = s.find(',', start);
+        parts.push_back(trim(s.substr(start, comma == std::string::npos ? std::string::npos
+                                                                          : comma - start)));
+        if (comma == std::string::npos)
+            return parts;
+        start = comma + 1;
+    }
+}
+
+// A whole number written alone, within low..high.
+bool wholeNumber(const std::string& text, long low, long high, long* out) {
+    if (text.empty())
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    long value = std::strtol(text.c_str(), &end, 10);
+    if (errno || *end || value < low || value > high)
+        return false;
+    *out = value;
+    return true;
+}
+
+// A finite decimal number written alone.
+bool realNumber(const std::string& text, double* out) {
+    if (text.empty())
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    double value = std::strtod(text.c_str(), &end);
+    if (errno || *end || !std::isfinite(value))
+        return false;
+    *out = value;
+    return true;
+}
 
 bool integral(const std::string& text) {
     return text.find_first_of(".eExXpP") == std::string::npos;
@@ -38,13 +86,15 @@ struct Reader {
     int line = 0;
 
     bool fail(const std::string& reason) {
-        problem = lineProblem(path, line, reason);
+        problem = path + ":" + std::to_string(line) + ": " + reason;
         return false;
     }
 };
 
-// "a..b by s" or "a..b" (step 1), or a list "x, y, z".
-bool readValues(Reader& r, const std::string& text, char column, std::vector<std::string>& values) {
+// "a..b by s" or "a..b" (step 1), or a list "x, y, z". A range of more than
+// most values is refused with tooMany before it is written out.
+bool readValues(Reader& r, const std::string& text, char column, std::vector<std::string>& values,
+                long most, const std::string& tooMany) {
     std::size_t dots = text.find("..");
     if (dots != std::string::npos) {
         std::string from = trim(text.substr(0, dots));
@@ -68,6 +118,8 @@ bool readValues(Reader& r, const std::string& text, char column, std::vector<std
         if (span >= 1e6)
             return r.fail("the range holds more than a million values");
         long count = long(std::floor(span + 1e-9)) + 1;
+        if (count > most)
+            return r.fail(tooMany);
         // Whole numbers stay whole while a long holds them exactly.
         bool whole = integral(from) && integral(to) && integral(by) && std::fabs(a) < 1e15 &&
                      std::fabs(b) < 1e15 && s < 1e15;
@@ -84,6 +136,8 @@ bool readValues(Reader& r, const std::string& text, char column, std::vector<std
     for (const std::string& v : splitList(text)) {
         if (v.empty())
             return r.fail("empty value in the list");
+        if (v == "together")
+            return r.fail("together ends a vary line; it cannot be a value");
         // Every value of a run must fit one row of the reader's 1022 characters.
         if (v.size() > MaxValueLength)
             return r.fail("a value may hold at most 64 characters");
@@ -98,7 +152,21 @@ bool readValues(Reader& r, const std::string& text, char column, std::vector<std
     return true;
 }
 
-bool readVary(Reader& r, const std::string& target, const std::string& text, Experiment& e) {
+// "... together" at the end of a vary's values.
+bool endsWithTogether(std::string& text) {
+    static const std::string Word = "together";
+    if (text.size() < Word.size() ||
+        text.compare(text.size() - Word.size(), Word.size(), Word) != 0)
+        return false;
+    std::size_t before = text.size() - Word.size();
+    if (before > 0 && text[before - 1] != ' ' && text[before - 1] != '\t')
+        return false;
+    text = trim(text.substr(0, before));
+    return true;
+}
+
+bool readVary(Reader& r, const std::string& target, std::string text, Experiment& e, bool force,
+              long maxRuns) {
     std::size_t dot = target.find('.');
     Vary v;
     long group;
@@ -117,10 +185,83 @@ bool readVary(Reader& r, const std::string& target, const std::string& text, Exp
         if (other.group == v.group && other.column == v.column)
             return r.fail("column " + target + " is already varied on line " +
                           std::to_string(other.line));
-    if (!readValues(r, text, v.column, v.values))
+    v.together = endsWithTogether(text);
+    if (v.together && e.varies.empty())
+        return r.fail("together changes a vary in step with the vary line before it, and there is none");
+    long most;
+    std::string tooMany;
+    if (v.together) {
+        const Vary& leader = e.varies.back();
+        most = long(leader.values.size());
+        tooMany = "vary " + target + " has more values than the " + std::to_string(most) + " of vary " +
+                  varyName(leader) + " (line " + std::to_string(leader.line) +
+                  "), with which it changes together";
+    } else {
+        most = (force ? MostRuns : maxRuns) / runCount(e);
+        tooMany = force ? "more than a million runs"
+                        : "more than " + std::to_string(maxRuns) + " runs; give --force to run them all";
+    }
+    if (!readValues(r, text, v.column, v.values, most, tooMany))
         return false;
+    if (v.together && v.values.size() != e.varies.back().values.size())
+        return r.fail("vary " + target + " has " + std::to_string(v.values.size()) +
+                      " values but changes together with vary " + varyName(e.varies.back()) +
+                      " (line " + std::to_string(e.varies.back().line) + "), which has " +
+                      std::to_string(e.varies.back().values.size()));
     e.varies.push_back(v);
     return true;
+}
+
+// The longest row a run's groups file gives each varied group must fit the
+// reader's line, or the run would quietly use the base's values.
+bool checkRowLengths(Reader& r, const Experiment& e) {
+    std::string columns;
+    for (const Vary& v : e.varies)
+        if (columns.find(v.column) == std::string::npos)
+            columns += v.column;
+    std::size_t note = std::string(",ombrane-lab run ").size() + std::to_string(runCount(e)).size();
+    for (int g = 0; g < GroupCount; g++) {
+        std::size_t length = std::to_string(g).size() + note;
+        int lastLine = 0;
+        for (char c : columns) {
+            std::size_t widest = 0;
+            for (const Vary& v : e.varies) {
+                if (v.group != g || v.column != c)
+                    continue;
+                for (const std::string& value : v.values)
+                    widest = std::max(widest, value.size());
+                lastLine = std::max(lastLine, v.line);
+            }
+            length += 1 + widest;
+        }
+        if (lastLine && length > ReaderLineLimit) {
+            r.line = lastLine;
+            return r.fail("the values varied for group " + std::to_string(g) + " make a row of " +
+                          std::to_string(length) + " characters, more than the " +
+                          std::to_string(ReaderLineLimit) + " a groups file's line may hold");
+        }
+    }
+    return true;
+}
+
+// Splits text into lines ended by a line feed, a carriage return and line
+// feed, or a carriage return alone (a file saved by an old Mac editor).
+std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    // A byte-order mark, as some Windows editors save UTF-8.
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        start = 3;
+    while (start < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string::npos) {
+            lines.push_back(text.substr(start));
+            break;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1 + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n');
+    }
+    return lines;
 }
 
 bool readSetting(Reader& r, const std::string& key, const std::string& value, Experiment& e) {
@@ -150,6 +291,15 @@ bool readSetting(Reader& r, const std::string& key, const std::string& value, Ex
         }
         if (e.detectors.size() > std::size_t(MaxDetectors))
             return r.fail("at most 16 detectors");
+    } else if (key == "section") {
+        for (const std::string& d : splitList(value)) {
+            if (sectionLength(d) <= 0)
+                return r.fail("a section is FROM..TO, positions in feet from 0 to 21120, not '" +
+                              d + "'");
+            e.sections.push_back(d);
+        }
+        if (e.sections.size() > std::size_t(MaxSections))
+            return r.fail("at most 16 sections");
     } else if (key == "edition") {
         if (value != "legacy" && value != "current")
             return r.fail("edition is current or legacy");
@@ -171,6 +321,16 @@ bool readSetting(Reader& r, const std::string& key, const std::string& value, Ex
 
 }  // namespace
 
+double sectionLength(const std::string& section) {
+    std::size_t dots = section.find("..");
+    double from, to;
+    if (dots == std::string::npos || !realNumber(trim(section.substr(0, dots)), &from) ||
+        !realNumber(trim(section.substr(dots + 2)), &to) || from < 0 || to < 0 ||
+        from > RoadLengthFeet || to > RoadLengthFeet)
+        return 0;
+    return to > from ? to - from : to - from + RoadLengthFeet;
+}
+
 bool knownColumn(char c) {
     return c && std::strchr("ZABCDEFGHIKLMNPQR1234", c) != nullptr;
 }
@@ -181,14 +341,19 @@ bool parseExperiment(const std::string& text, const std::string& path, Experimen
     e.path = path;
     Reader r{path, problem};
     std::vector<std::string> seen;
-    int warmupLine = 0, zoneLine = 0;
-    for (const TextLine& line : meaningfulLines(text)) {
-        r.line = line.number;
-        std::string key, value;
-        if (!splitKeyValue(line.text, key, value))
+    int warmupLine = 0, zoneLine = 0, stepsLine = 0, periodLine = 0;
+    for (const std::string& raw : splitLines(text)) {
+        r.line++;
+        std::string line = trim(raw.substr(0, raw.find('#')));
+        if (line.empty())
+            continue;
+        std::size_t eq = line.find('=');
+        if (eq == std::string::npos)
             return r.fail("expected KEY = VALUE");
+        std::string key = trim(line.substr(0, eq));
+        std::string value = trim(line.substr(eq + 1));
         if (key.compare(0, 5, "vary ") == 0 || key.compare(0, 5, "vary\t") == 0) {
-            if (!readVary(r, trim(key.substr(5)), value, e))
+            if (!readVary(r, trim(key.substr(5)), value, e, force, maxRuns))
                 return false;
             if (!force && runCount(e) > maxRuns)
                 return r.fail("more than " + std::to_string(maxRuns) +
@@ -198,7 +363,7 @@ bool parseExperiment(const std::string& text, const std::string& path, Experimen
             continue;
         }
         for (const std::string& k : seen)
-            if (k == key && key != "detector")
+            if (k == key && key != "detector" && key != "section")
                 return r.fail(key + " is set twice");
         if (!readSetting(r, key, value, e))
             return false;
@@ -207,6 +372,10 @@ bool parseExperiment(const std::string& text, const std::string& path, Experimen
             warmupLine = r.line;
         if (key == "zone")
             zoneLine = r.line;
+        if (key == "steps")
+            stepsLine = r.line;
+        if (key == "period")
+            periodLine = r.line;
         if (key == "repeat" && !force && runCount(e) > maxRuns)
             return r.fail("more than " + std::to_string(maxRuns) + " runs; give --force to run them all");
         if (key == "repeat" && runCount(e) > MostRuns)
@@ -216,30 +385,84 @@ bool parseExperiment(const std::string& text, const std::string& path, Experimen
         problem = path + ": no base = GROUPS.csv line";
         return false;
     }
-    r.line = warmupLine;
+    r.line = warmupLine ? warmupLine : stepsLine ? stepsLine : periodLine;
     if (e.warmup >= e.steps || e.steps - e.warmup < e.period)
         return r.fail("warmup leaves less than one measuring period (" + std::to_string(e.period) +
                       " steps) of the " + std::to_string(e.steps) + " steps to measure");
+    // Periods end at multiples of the period, and one counts when it starts
+    // at or after the warm-up.
+    long firstStart = (e.warmup + e.period - 1) / e.period * e.period;
+    if (firstStart + e.period > e.steps)
+        return r.fail("no whole measuring period after the warm-up: periods start at multiples of " +
+                      std::to_string(e.period) + " steps, so the first one measured would run from step " +
+                      std::to_string(firstStart) + " to " + std::to_string(firstStart + e.period) +
+                      ", past the " + std::to_string(e.steps) + " steps");
+    if (!checkRowLengths(r, e))
+        return false;
     r.line = zoneLine;
     if (e.legacy && e.zone)
         return r.fail("the earlier edition has no construction zone");
     return true;
 }
 
+bool readInputFile(const std::string& path, long limit, std::string& text, std::string& problem,
+                   bool* refused) {
+    if (refused)
+        *refused = false;
+    // Not blocking: opening a FIFO would wait for a writer.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        problem = path + ": cannot read it: " + std::strerror(errno);
+        return false;
+    }
+    struct stat about;
+    if (::fstat(fd, &about) != 0 || !S_ISREG(about.st_mode)) {
+        ::close(fd);
+        problem = path + ": cannot read it: not a regular file";
+        if (refused)
+            *refused = true;
+        return false;
+    }
+    if (about.st_size > limit) {
+        ::close(fd);
+        problem = path + ": cannot read it: larger than " + std::to_string(limit >> 20) + " MB";
+        if (refused)
+            *refused = true;
+        return false;
+    }
+    text.clear();
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            problem = path + ": cannot read it: " + std::strerror(errno);
+            ::close(fd);
+            return false;
+        }
+        if (n == 0)
+            break;
+        // A file growing while it is read is held to the limit too.
+        if (long(text.size()) + n > limit) {
+            ::close(fd);
+            problem = path + ": cannot read it: larger than " + std::to_string(limit >> 20) + " MB";
+            return false;
+        }
+        text.append(buffer, std::size_t(n));
+    }
+    ::close(fd);
+    return true;
+}
+
 bool loadExperiment(const std::string& path, Experiment& e, std::string& problem, bool force,
                     int* exitCode) {
-    std::ifstream in(path, std::ios::binary);
-    struct stat about;
-    // A folder opens as a stream, but reads as nothing.
-    if (!in || ::stat(path.c_str(), &about) != 0 || !S_ISREG(about.st_mode)) {
-        problem = path + ": cannot read it";
+    std::string text;
+    if (!readInputFile(path, MostExperimentBytes, text, problem)) {
         *exitCode = 1;
         return false;
     }
-    std::ostringstream text;
-    if (in.peek() != std::ifstream::traits_type::eof())
-        text << in.rdbuf();
-    if (!parseExperiment(text.str(), path, e, problem, force)) {
+    if (!parseExperiment(text, path, e, problem, force)) {
         *exitCode = 2;
         return false;
     }
@@ -258,6 +481,8 @@ std::string basePathOf(const Experiment& e) {
 long runCount(const Experiment& e) {
     long total = e.repeat;
     for (const Vary& v : e.varies) {
+        if (v.together)
+            continue;
         total *= long(v.values.size());
         if (total > 2000000000L)
             return 2000000000L;  // far past any limit; keeps the product in range
@@ -265,24 +490,33 @@ long runCount(const Experiment& e) {
     return total;
 }
 
+RunPlan planOf(const Experiment& e, long number) {
+    RunPlan plan;
+    plan.choice.assign(e.varies.size(), 0);
+    // number - 1 in mixed radix: the repeat is the fastest digit, then the last vary.
+    long rest = number - 1;
+    plan.repeat = int(rest % e.repeat) + 1;
+    rest /= e.repeat;
+    for (std::size_t k = e.varies.size(); k-- > 0;) {
+        if (e.varies[k].together)
+            continue;
+        long size = long(e.varies[k].values.size());
+        plan.choice[k] = int(rest % size);
+        rest /= size;
+    }
+    for (std::size_t k = 1; k < e.varies.size(); k++)
+        if (e.varies[k].together)
+            plan.choice[k] = plan.choice[k - 1];
+    plan.number = int(number);
+    return plan;
+}
+
 std::vector<RunPlan> planRuns(const Experiment& e) {
     std::vector<RunPlan> runs;
     long total = runCount(e);
-    RunPlan plan;
-    plan.choice.assign(e.varies.size(), 0);
-    for (long n = 0; n < total; n++) {
-        // n in mixed radix: the repeat is the fastest digit, then the last vary.
-        long rest = n;
-        plan.repeat = int(rest % e.repeat) + 1;
-        rest /= e.repeat;
-        for (std::size_t k = e.varies.size(); k-- > 0;) {
-            long size = long(e.varies[k].values.size());
-            plan.choice[k] = int(rest % size);
-            rest /= size;
-        }
-        plan.number = int(n) + 1;
-        runs.push_back(plan);
-    }
+    runs.reserve(std::size_t(total));
+    for (long n = 1; n <= total; n++)
+        runs.push_back(planOf(e, n));
     return runs;
 }
 
@@ -300,6 +534,12 @@ std::string canonicalText(const Experiment& e, const std::string& baseName) {
             out << (k ? ", " : "") << e.detectors[k];
         out << "\n";
     }
+    if (!e.sections.empty()) {
+        out << "section = ";
+        for (std::size_t k = 0; k < e.sections.size(); k++)
+            out << (k ? ", " : "") << e.sections[k];
+        out << "\n";
+    }
     out << "edition = " << (e.legacy ? "legacy" : "current") << "\n";
     out << "zone = " << (e.zone ? "on" : "off") << "\n";
     out << "repeat = " << e.repeat << "\n";
@@ -310,8 +550,36 @@ std::string canonicalText(const Experiment& e, const std::string& baseName) {
         out << "vary " << varyName(v) << " = ";
         for (std::size_t k = 0; k < v.values.size(); k++)
             out << (k ? ", " : "") << v.values[k];
-        out << "\n";
+        out << (v.together ? " together\n" : "\n");
     }
+    return out.str();
+}
+
+std::string checksumOf(const std::string& text) {
+    // 64-bit FNV-1a.
+    unsigned long long hash = 1469598103934665603ULL;
+    for (unsigned char c : text) {
+        hash ^= c;
+        hash *= 1099511628211ULL;
+    }
+    char checksum[24];
+    std::snprintf(checksum, sizeof checksum, "%016llx", hash);
+    return checksum;
+}
+
+std::string runKey(const Experiment& e, const RunPlan& run) {
+    std::ostringstream out;
+    out << "# What this run is; its results count only for a run with these inputs.\n";
+    out << "base checksum = " << e.baseChecksum << "\n";
+    out << "steps = " << e.steps << "\nwarmup = " << e.warmup << "\nperiod = " << e.period << "\n";
+    out << "detector =";
+    for (const std::string& d : e.detectors)
+        out << ' ' << d;
+    out << "\nedition = " << (e.legacy ? "legacy" : "current") << "\n";
+    out << "zone = " << (e.zone ? "on" : "off") << "\n";
+    for (std::size_t k = 0; k < e.varies.size(); k++)
+        out << varyName(e.varies[k]) << " = " << e.varies[k].values[std::size_t(run.choice[k])] << "\n";
+    out << "repeat = " << run.repeat << "\n";
     return out.str();
 }
 
@@ -343,8 +611,9 @@ std::string runGroupsText(const std::string& baseText, const Experiment& e, cons
     out += "#Group";
     for (char c : columns)
         out += std::string(",") + c;
-    // A notes column last, since the last field keeps the line feed.
-    out += ",Wnotes\n";
+    // A notes column last, since the last field keeps the line feed; X, as
+    // W holds the groups' names, which the run keeps from the base.
+    out += ",Xnotes\n";
     for (int g = 0; g < GroupCount; g++) {
         std::string row = std::to_string(g);
         bool any = false;

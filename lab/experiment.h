@@ -11,6 +11,7 @@ struct Vary {
     char column = 0;                  // a groups-file column letter
     std::vector<std::string> values;  // as written into the groups file
     int line = 0;                     // of the experiment file, for messages
+    bool together = false;            // changes in step with the vary before it
 };
 
 struct Experiment {
@@ -20,6 +21,8 @@ struct Experiment {
     long warmup = 0;                // steps not measured
     long period = 80;               // steps per measuring period
     std::vector<std::string> detectors;  // ft, as written; empty: ombrane-batch's default (0)
+    std::vector<std::string> sections;   // "FROM..TO" in ft; empty: density and flow from
+                                         // the whole road and the detectors
     int legacy = 0;                 // flag: the earlier edition
     int zone = 0;                   // flag: construction zone on
     long repeat = 1;                // runs per combination of values
@@ -27,7 +30,22 @@ struct Experiment {
                                     // takes the built-in values (defaults = built-in)
     int defaultsLine = 0;           // of the defaults line, for messages
     std::vector<Vary> varies;       // in file order; the first varies slowest
+    std::string baseChecksum;       // of the base's text (checksumOf), once it is read
 };
+
+// A checksum to tell texts apart (not a guard against forgery).
+std::string checksumOf(const std::string& text);
+
+// Largest experiment file read, and largest base groups file.
+constexpr long MostExperimentBytes = 1L << 20;
+constexpr long MostBaseBytes = 16L << 20;
+
+// Reads an input file whole: only a regular file (not a folder, device or
+// FIFO, which could hang or never end) of at most limit bytes. False with a
+// message "PATH: reason", and *refused set when the file is there but is no
+// such file (rather than missing or unreadable).
+bool readInputFile(const std::string& path, long limit, std::string& text, std::string& problem,
+                   bool* refused = nullptr);
 
 // One run: its number (1 up) and the index of its value in each vary.
 struct RunPlan {
@@ -35,6 +53,10 @@ struct RunPlan {
     std::vector<int> choice;  // one per vary
     int repeat = 1;           // 1 to Experiment::repeat
 };
+
+// Feet of road a "FROM..TO" section covers (running past the road's end when
+// FROM > TO, the whole road when they are equal); 0 when it is not one.
+double sectionLength(const std::string& section);
 
 // Whether the groups-file reader knows column letter c ('#' excluded).
 bool knownColumn(char c);
@@ -54,11 +76,16 @@ bool loadExperiment(const std::string& path, Experiment& e, std::string& problem
 // joined with basePath unless that is absolute).
 std::string basePathOf(const Experiment& e);
 
-// Total runs: the product of the value counts times repeat.
+// Total runs: the product of the value counts times repeat (a vary that
+// changes together with another adds none).
 long runCount(const Experiment& e);
 
-// Every run, numbered 1 up; the last vary changes fastest, then the repeat.
+// Every run, numbered 1 up; the last vary changes fastest, then the repeat;
+// a vary together with the one before it takes that one's value index.
 std::vector<RunPlan> planRuns(const Experiment& e);
+
+// Run number (1 to runCount) alone.
+RunPlan planOf(const Experiment& e, long number);
 
 // The experiment written back in the same syntax with every value listed and
 // the base named baseName: what a results folder keeps, and what a rerun into
@@ -69,6 +96,11 @@ std::string canonicalText(const Experiment& e, const std::string& baseName);
 // header row of the varied columns and one row per varied group, so that the
 // run's values are read last and win. A column the base lacks is added so.
 std::string runGroupsText(const std::string& baseText, const Experiment& e, const RunPlan& run);
+
+// What a run is: the settings, the base's checksum, the run's values and
+// its repeat. Two runs with the same key give the same result, whatever
+// their numbers.
+std::string runKey(const Experiment& e, const RunPlan& run);
 
 // "0.N" for a vary: the column name of its values in results.
 std::string varyName(const Vary& v);

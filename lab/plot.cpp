@@ -4,7 +4,9 @@
 #include "plot.h"
 
 #include "runs.h"
+#include "summary.h"
 #include "system.h"
+#include "words.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -15,6 +17,8 @@
 #include <vector>
 
 namespace {
+
+constexpr int Lanes = 4;
 
 std::vector<std::string> fields(const std::string& line) {
     std::vector<std::string> out;
@@ -28,170 +32,308 @@ std::vector<std::string> fields(const std::string& line) {
     }
 }
 
-// Text for a gnuplot title: nothing it would read as a quote or escape.
-std::string safe(const std::string& s) {
-    std::string out = s;
-    for (char& c : out)
-        if (c < ' ' || c == '\'' || c == '"' || c == '\\' || c > '~')
-            c = '_';
-    return out;
-}
-
-std::string orNaN(const std::string& s) {
-    return s.empty() ? "NaN" : s;
-}
-
 bool numeric(const std::string& s) {
     char* end = nullptr;
     std::strtod(s.c_str(), &end);
     return !s.empty() && !*end;
 }
 
-// One `all` row of results.csv, as the pictures need it.
+double number(const std::string& s) { return std::strtod(s.c_str(), nullptr); }
+
+std::string figure(double value, bool known) {
+    if (!known)
+        return "NaN";
+    char buffer[40];
+    std::snprintf(buffer, sizeof buffer, "%.3f", value);
+    return buffer;
+}
+
+// One run's figures, in the picture's terms.
 struct Point {
-    std::string series;  // the other varied values, "0.F=10 1.A=60"
     std::string first;   // the first varied value (the run number without varies)
     std::string density, flow, speed;
     std::vector<std::string> groupSpeeds;
 };
 
+// The lanes of one run (index 0..3) and its all row, as read.
+struct RunRows {
+    std::string key;                      // run and repeat, as written
+    std::vector<std::string> values;      // the varied values
+    std::vector<std::string> lane[Lanes + 1];
+};
+
 const char Terminal[] = "reset\nset terminal pngcairo noenhanced size %d,%d font 'sans,10'\n";
 
-}  // namespace
-
-int plotResults(const std::string& dir, const Experiment& e) {
+// The checks that keep every field read inside its row: the header names the
+// run, the experiment's varied columns in order and the lane columns, and
+// every row is as wide as the header.
+bool readTable(const std::string& dir, const Experiment& e, std::vector<std::string>& head,
+               std::vector<std::vector<std::string>>& rows, std::string& problem) {
     std::string text;
-    if (!readWholeFile(dir + "/results.csv", text)) {
-        std::fprintf(stderr, "ombrane-lab: cannot read %s/results.csv; run collect first\n",
-                     dir.c_str());
-        return 1;
+    const std::string path = dir + "/results.csv";
+    if (!readWholeFile(path, text)) {
+        problem = "cannot read " + path + "; run collect first";
+        return false;
     }
     std::istringstream in(text);
     std::string line;
-    std::getline(in, line);
-    std::vector<std::string> head = fields(line);
-    std::size_t varies = e.varies.size();
-    auto column = [&](const std::string& name) {
-        for (std::size_t k = 0; k < head.size(); k++)
-            if (head[k] == name)
-                return k;
-        return head.size();
-    };
-    std::size_t lane = column("lane"), density = column("density_vpmpl"), flow = column("flow_vph"),
-                speed = column("space_mean_speed_mph");
-    std::vector<std::size_t> groupColumns;
-    std::vector<std::string> groupNames;
-    for (std::size_t k = 0; k < head.size(); k++)
-        if (head[k].size() >= 12 && head[k][0] == 'g' &&
-            head[k].compare(head[k].size() - 10, 10, "_speed_mph") == 0) {
-            groupColumns.push_back(k);
-            groupNames.push_back(head[k].substr(1, head[k].size() - 11));
+    if (!std::getline(in, line)) {
+        problem = path + " is empty; run collect again";
+        return false;
+    }
+    head = fields(line);
+    std::vector<std::string> expected = {"run"};
+    for (const Vary& v : e.varies)
+        expected.push_back(varyName(v));
+    if (e.repeat > 1)
+        expected.push_back("repeat");
+    for (const std::string& c : fields(LaneResultColumns))
+        expected.push_back(c);
+    for (std::size_t k = 0; k < expected.size(); k++)
+        if (k >= head.size() || head[k] != expected[k]) {
+            problem = path + ":1: column " + std::to_string(k + 1) + " is '" +
+                      (k < head.size() ? head[k] : std::string()) + "' where the experiment needs '" +
+                      expected[k] + "'; run collect again";
+            return false;
         }
-    if (lane == head.size() || speed == head.size()) {
-        std::fprintf(stderr, "ombrane-lab: %s/results.csv is not ombrane-lab's\n", dir.c_str());
+    for (std::size_t k = expected.size(); k < head.size(); k++)
+        if (head[k].size() < 12 || head[k][0] != 'g' ||
+            head[k].compare(head[k].size() - 10, 10, "_speed_mph") != 0) {
+            problem = path + ":1: unknown column '" + head[k] + "'";
+            return false;
+        }
+    int number = 1;
+    while (std::getline(in, line)) {
+        number++;
+        std::vector<std::string> f = fields(line);
+        if (f.size() != head.size()) {
+            problem = path + ":" + std::to_string(number) + ": " + std::to_string(f.size()) +
+                      " fields where the header has " + std::to_string(head.size());
+            return false;
+        }
+        rows.push_back(f);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool laneChoice(const std::string& text) {
+    return text == "used" || text == "all" || text == "each" ||
+           (text.size() == 1 && text[0] >= '1' && text[0] <= '4');
+}
+
+int plotResults(const std::string& dir, const Experiment& e, const std::string& lanes) {
+    if (!laneChoice(lanes)) {
+        std::fprintf(stderr, "ombrane-lab: --lane %s: not 1 to 4, all, used or each\n", lanes.c_str());
+        return 2;
+    }
+    std::vector<std::string> head;
+    std::vector<std::vector<std::string>> table;
+    std::string problem;
+    if (!readTable(dir, e, head, table, problem)) {
+        std::fprintf(stderr, "ombrane-lab: %s\n", problem.c_str());
         return 1;
+    }
+    const std::size_t varies = e.varies.size();
+    const std::size_t lead = 1 + varies + (e.repeat > 1);   // run, values, repeat
+    const std::size_t lane = lead, cars = lead + 1, density = lead + 2, flow = lead + 3,
+                      speed = lead + 4;
+    const std::size_t groupFirst = lead + fields(LaneResultColumns).size();
+    GroupNames names = readGroupNames(dir + "/base.csv");
+
+    // The rows of each run, in file order.
+    std::vector<RunRows> runs;
+    bool held[Lanes] = {};
+    for (std::size_t r = 0; r < table.size(); r++) {
+        const std::vector<std::string>& f = table[r];
+        int k = f[lane] == "all" ? Lanes : f[lane].size() == 1 ? f[lane][0] - '1' : -1;
+        if (k < 0 || k > Lanes) {
+            std::fprintf(stderr, "ombrane-lab: %s/results.csv:%zu: unknown lane '%s'\n", dir.c_str(),
+                         r + 2, f[lane].c_str());
+            return 1;
+        }
+        std::string key = f[0] + (e.repeat > 1 ? "," + f[lead - 1] : "");
+        if (runs.empty() || runs.back().key != key) {
+            runs.push_back(RunRows{key, std::vector<std::string>(f.begin() + 1, f.begin() + 1 + long(varies)), {}});
+        }
+        runs.back().lane[k] = f;
+        if (k < Lanes && number(f[cars]) > 0)
+            held[k] = true;
+    }
+    // The lanes drawn: a lane, all (the whole road's rows), or the lanes that
+    // held cars in any run, averaged per lane (used) or each its own (each).
+    std::vector<int> drawn;
+    if (lanes == "all")
+        drawn.push_back(Lanes);
+    else if (lanes == "used" || lanes == "each") {
+        for (int k = 0; k < Lanes; k++)
+            if (held[k])
+                drawn.push_back(k);
+    } else
+        drawn.push_back(lanes[0] - '1');
+    std::string laneWords;
+    if (lanes == "all")
+        laneWords = "all four lanes, per lane";
+    else {
+        for (std::size_t k = 0; k < drawn.size(); k++)
+            laneWords += (k ? k + 1 == drawn.size() ? " and " : ", " : "") + std::to_string(drawn[k] + 1);
+        laneWords = drawn.empty() ? "no lane held cars"
+                  : (drawn.size() == 1 ? "lane " : "lanes ") + laneWords +
+                        (lanes == "each" || drawn.size() == 1 ? "" : ", per lane");
     }
 
     std::vector<std::string> seriesNames;
     std::map<std::string, std::vector<Point>> series;
+    std::vector<std::string> groupSeriesNames;
+    std::map<std::string, std::vector<Point>> groupSeries;
     bool firstNumeric = true;
-    while (std::getline(in, line)) {
-        std::vector<std::string> f = fields(line);
-        if (f.size() != head.size() || f[lane] != "all")
-            continue;
+    auto add = [](std::vector<std::string>& order, std::map<std::string, std::vector<Point>>& to,
+                  const std::string& name, const Point& p) {
+        if (!to.count(name))
+            order.push_back(name);
+        to[name].push_back(p);
+    };
+    for (const RunRows& run : runs) {
+        std::string others;
+        for (std::size_t k = 1; k < varies; k++) {
+            if (!others.empty())
+                others += "; ";
+            others += varyWords(e.varies[k], names);
+            others += " = ";
+            others += valueWords(e.varies[k], run.values[k]);
+        }
         Point p;
-        p.first = varies ? f[1] : f[0];
+        p.first = varies ? run.values[0] : run.key.substr(0, run.key.find(','));
         firstNumeric = firstNumeric && numeric(p.first);
-        for (std::size_t k = 1; k < varies; k++)
-            p.series += (p.series.empty() ? "" : " ") + head[k + 1] + "=" + f[k + 1];
-        if (p.series.empty())
-            p.series = varies ? "all runs" : "runs";
-        p.density = orNaN(f[density]);
-        p.flow = orNaN(f[flow]);
-        p.speed = orNaN(f[speed]);
-        for (std::size_t c : groupColumns)
-            p.groupSpeeds.push_back(orNaN(f[c]));
-        if (!series.count(p.series))
-            seriesNames.push_back(p.series);
-        series[p.series].push_back(p);
+        const std::vector<std::string>& all = run.lane[Lanes];
+        for (std::size_t c = groupFirst; c < head.size(); c++)
+            p.groupSpeeds.push_back(all.empty() || all[c].empty() ? "NaN" : all[c]);
+        if (!all.empty())
+            add(groupSeriesNames, groupSeries, others.empty() ? "all runs" : others, p);
+        // Per lane over the lanes drawn: the means of density and flow, and
+        // the speed weighted by density, which is what the lanes' cars drove.
+        auto one = [&](const std::vector<int>& which, const std::string& name) {
+            double k = 0, q = 0, kv = 0, kSpeed = 0;
+            int count = 0;
+            for (int l : which) {
+                const std::vector<std::string>& f = run.lane[l];
+                if (f.empty())
+                    return;
+                k += number(f[density]);
+                q += number(f[flow]);
+                if (!f[speed].empty()) {
+                    kv += number(f[density]) * number(f[speed]);
+                    kSpeed += number(f[density]);
+                }
+                count++;
+            }
+            Point point = p;
+            point.density = figure(k / count, count > 0);
+            point.flow = figure(q / count, count > 0);
+            point.speed = figure(kv / kSpeed, kSpeed > 0);
+            add(seriesNames, series, name, point);
+        };
+        std::string base = others.empty() ? "" : others;
+        if (lanes == "each")
+            for (int l : drawn)
+                one({l}, (base.empty() ? "" : base + ", ") + "lane " + std::to_string(l + 1));
+        else if (!drawn.empty())
+            one(drawn, base.empty() ? (varies ? "all runs" : "runs") : base);
     }
 
     // One data block per series, two blank lines apart, for gnuplot's `index`.
     std::ostringstream data, groups;
-    data << "# density_vpmpl flow_vph space_mean_speed_mph, one block per series\n";
+    data << "# density_vpmpl flow_vph space_mean_speed_mph of " << laneWords
+         << ", one block per series\n";
     groups << "# first varied value (or index when it is not a number), then the mean speed of groups";
-    for (const std::string& g : groupNames)
-        groups << ' ' << g;
+    for (std::size_t c = groupFirst; c < head.size(); c++)
+        groups << ' ' << head[c].substr(1, head[c].size() - 11);
     groups << ", one block per series\n";
     std::map<std::string, int> positions;  // a non-numeric first value's place on the axis
-    for (std::size_t s = 0; s < seriesNames.size(); s++) {
-        for (const Point& p : series[seriesNames[s]]) {
+    for (const std::string& name : seriesNames) {
+        for (const Point& p : series[name])
             data << p.density << ' ' << p.flow << ' ' << p.speed << '\n';
+        data << "\n\n";
+    }
+    for (const std::string& name : groupSeriesNames) {
+        for (const Point& p : groupSeries[name]) {
             std::string x = p.first;
             if (!firstNumeric) {
                 if (!positions.count(x))
                     positions.emplace(x, int(positions.size()));
-                x = std::to_string(positions[x]) + " " + safe(p.first);
+                x = std::to_string(positions[x]) + " " + gnuplotSafe(p.first);
             }
             groups << x;
             for (const std::string& v : p.groupSpeeds)
                 groups << ' ' << v;
             groups << '\n';
         }
-        data << "\n\n";
         groups << "\n\n";
     }
-    std::string title = varies ? "varying " + varyName(e.varies[0]) : "runs";
+    std::string varied = varies ? varyWords(e.varies[0], names) : "run";
+    std::string title = varies ? "varying " + varied : "runs";
     // The folder's own name: the experiment file is the one kept inside it.
     std::string name = dir;
     while (name.size() > 1 && name.back() == '/')
         name.pop_back();
-    name = safe(name.substr(name.rfind('/') + 1));
+    name = gnuplotSafe(name.substr(name.rfind('/') + 1));
     std::ostringstream gp;
     char buffer[200];
-    std::snprintf(buffer, sizeof buffer, Terminal, 1400, 600);
+    std::snprintf(buffer, sizeof buffer, Terminal, 1400, 650);
     gp << "# The fundamental diagram (flow against density) and the speed-density\n"
-          "# diagram, from the `all` rows of results.csv: per lane, averaged over the\n"
-          "# four lanes. One series per combination of the varied values but the first.\n"
-          "# Data: fundamental.dat.\n"
+          "# diagram from results.csv, of "
+       << laneWords
+       << ". One series per combination of the varied values but the first.\n"
+          "# Data: fundamental.dat. Redraw other lanes with ombrane-lab plot DIR --lane.\n"
        << buffer << "set output 'fundamental.png'\n"
-       << "set multiplot layout 1,2 title 'Experiment " << name << ": " << title << "'\n"
-       << "set grid\nset key top right\nset xrange [0:*]\nset yrange [0:*]\n"
+       << "set multiplot layout 1,2 title \"Experiment " << name << ": " << gnuplotSafe(title)
+       << "\\n" << gnuplotSafe(laneWords) << "\"\n"
+       << "set grid\nset xrange [0:*]\nset yrange [0:*]\n"
        << "set xlabel 'density (vehicles per mile per lane)'\n";
     auto plotAll = [&](const char* using_) {
         gp << "plot ";
         for (std::size_t s = 0; s < seriesNames.size(); s++)
             gp << (s ? ", \\\n     " : "") << "'fundamental.dat' index " << s << " using " << using_
-               << " with linespoints pt 7 ps 0.8 lw 2 title '" << safe(seriesNames[s]) << "'";
+               << " with linespoints pt 7 ps 0.8 lw 2 title '" << gnuplotSafe(seriesNames[s]) << "'";
         if (seriesNames.empty())
             gp << "[0:1][0:1] -1 notitle";
         gp << "\n";
     };
-    gp << "set title 'Fundamental diagram'\nset ylabel 'flow (vehicles per hour per lane)'\n";
+    if (seriesNames.empty())
+        gp << "set label 1 '" << (drawn.empty() ? "no lane held cars" : "no finished run")
+           << "' at graph 0.5, 0.5 center\n";
+    // Where the curves are not: flow is low at low density, speed high.
+    gp << "set title 'Fundamental diagram'\nset ylabel 'flow (vehicles per hour per lane)'\n"
+          "set key top left\n";
     plotAll("1:2");
-    gp << "set title 'Speed against density'\nset ylabel 'space-mean speed (mph)'\n";
+    gp << "set title 'Speed against density'\nset ylabel 'space-mean speed (mph)'\n"
+          "set key bottom left\n";
     plotAll("1:3");
     gp << "unset multiplot\n";
 
     std::ostringstream gg;
-    std::snprintf(buffer, sizeof buffer, Terminal, 1100, 650);
+    std::snprintf(buffer, sizeof buffer, Terminal, 1200, 750);
     gg << "# Mean speed of each group against the first varied value, one line per\n"
           "# group and combination of the other varied values. Data: groups.dat.\n"
        << buffer << "set output 'groups.png'\n"
-       << "set title 'Mean speed per group, experiment " << name << "'\n"
-       << "set grid\nset key outside right top\nset yrange [0:*]\n"
-       << "set xlabel '" << (varies ? varyName(e.varies[0]) : std::string("run")) << "'\n"
-       << "set ylabel 'space-mean speed (mph)'\n";
+       << "set title 'Mean speed of each group, experiment " << name << "'\n"
+       << "set grid\nset key below left Left reverse\nset yrange [0:*]\n"
+       << "set xlabel '" << gnuplotSafe(varies ? varyAxisWords(e.varies[0], names) : varied)
+       << "'\nset ylabel 'space-mean speed (mph)'\n";
     std::size_t firstColumn = firstNumeric ? 2 : 3;
     gg << "plot ";
     bool any = false;
-    for (std::size_t s = 0; s < seriesNames.size(); s++)
-        for (std::size_t g = 0; g < groupNames.size(); g++) {
+    for (std::size_t s = 0; s < groupSeriesNames.size(); s++)
+        for (std::size_t c = groupFirst; c < head.size(); c++) {
+            std::size_t g = c - groupFirst;
+            int group = std::atoi(head[c].c_str() + 1);
             gg << (any ? ", \\\n     " : "") << "'groups.dat' index " << s << " using "
-               << "1:" << firstColumn + g
-               << (firstNumeric ? "" : ":xticlabels(2)") << " with linespoints lw 2 lc " << g + 1
-               << " dt " << s + 1 << " title 'group " << groupNames[g]
-               << (seriesNames.size() > 1 ? ", " + safe(seriesNames[s]) : std::string()) << "'";
+               << "1:" << firstColumn + g << (firstNumeric ? "" : ":xticlabels(2)")
+               << " with linespoints lw 2 lc " << g + 1 << " dt " << s + 1 << " title '"
+               << gnuplotSafe(groupWords(group, names))
+               << (groupSeriesNames.size() > 1 ? ", " + gnuplotSafe(groupSeriesNames[s]) : std::string())
+               << "'";
             any = true;
         }
     if (!any)
@@ -206,6 +348,7 @@ int plotResults(const std::string& dir, const Experiment& e) {
                      std::strerror(errno));
         return 1;
     }
+    std::fprintf(stderr, "ombrane-lab: drawing the pictures of %s with gnuplot\n", dir.c_str());
     static const char* const scripts[] = {"fundamental.gp", "groups.gp"};
     if (!runGnuplotIn(dir.c_str(), scripts, 2)) {
         std::fprintf(stderr,

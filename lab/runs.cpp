@@ -10,23 +10,13 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <fstream>
 #include <sstream>
 #include <csignal>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
-
-std::string runDir(const std::string& dir, const Experiment& e, int number) {
-    return dir + "/runs/" + runFolderName(number, runCount(e));
-}
-
-bool makeFolder(const std::string& path) {
-    return ::mkdir(path.c_str(), 0777) == 0 || errno == EEXIST;
-}
 
 // The log's last lines, indented, for a failed run's message.
 std::string lastLines(const std::string& path, int count) {
@@ -60,13 +50,19 @@ bool readInFull(const std::string& consolePath) {
 }
 
 // Starts ombrane-batch in the run's folder, its output into console.log.
-pid_t startRun(const std::string& dir, const Experiment& e, const std::string& batch, int number) {
-    std::string folder = runDir(dir, e, number);
+// The caller blocks the stopping signals around it, so that none arrives
+// before the process is known to the handler.
+pid_t startRun(const std::string& dir, const Experiment& e, const std::string& batch, int number,
+               const sigset_t& callerMask) {
+    std::string folder = runFolderPath(dir, e, number);
     std::vector<std::string> args = batchArguments(e);
     std::fflush(nullptr);
     pid_t child = ::fork();
     if (child != 0)
         return child;
+    for (int signal : {SIGTERM, SIGHUP, SIGINT})
+        std::signal(signal, SIG_DFL);
+    ::sigprocmask(SIG_SETMASK, &callerMask, nullptr);
     if (::chdir(folder.c_str()) != 0)
         ::_exit(126);
     int log = ::open("console.log", O_WRONLY | O_CREAT | O_TRUNC, 0666);
@@ -88,7 +84,7 @@ pid_t startRun(const std::string& dir, const Experiment& e, const std::string& b
 // After the process ended: average its measures into result files. A message
 // on standard error for a run that failed.
 bool finishRun(const std::string& dir, const Experiment& e, int number, int status) {
-    std::string folder = runDir(dir, e, number);
+    std::string folder = runFolderPath(dir, e, number);
     std::string problem;
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         if (WIFSIGNALED(status))
@@ -98,11 +94,14 @@ bool finishRun(const std::string& dir, const Experiment& e, int number, int stat
     } else if (!readInFull(folder + "/console.log")) {
         problem = "its console shows that groups.csv was not read in full";
     } else {
-        std::string measures, groupMeasures, laneRows, groupRows;
+        std::string measures, groupMeasures, sections, laneRows, groupRows;
         if (!readWholeFile(folder + "/measures.csv", measures) ||
             !readWholeFile(folder + "/group-measures.csv", groupMeasures))
             problem = "its measures files are missing";
-        else if (summarizeRun(measures, groupMeasures, e, laneRows, groupRows, problem)) {
+        else if (!e.sections.empty() && !readWholeFile(folder + "/sections.csv", sections))
+            problem = "its sections.csv is missing";
+        else if (summarizeRun(measures, groupMeasures, e, laneRows, groupRows, problem) &&
+                 (e.sections.empty() || useSections(sections, e, laneRows, problem))) {
             std::string head = std::string(LaneResultColumns) + "\n";
             std::string groupHead = std::string(GroupResultColumns) + "\n";
             if (writeFileAtomic(folder + "/result-groups.csv", groupHead + groupRows) &&
@@ -116,19 +115,20 @@ bool finishRun(const std::string& dir, const Experiment& e, int number, int stat
     return false;
 }
 
-// The runs going on, for the signal handler: a kill of ombrane-lab alone
-// (SIGTERM from a scheduler, a closed terminal) ends them too, rather than
-// leaving them to finish unseen. Ctrl+C reaches them through the terminal.
+// The runs going on, for the signal handler: a kill of ombrane-lab (SIGTERM
+// from a scheduler, a closed terminal) reaches them too, and ombrane-lab
+// waits for them to end before it ends, so that nothing writes into the
+// folder once its lock is free.
 constexpr int MostJobs = 1024;
 pid_t runningPids[MostJobs];
 volatile std::sig_atomic_t runningCount = 0;
+volatile std::sig_atomic_t stopSignal = 0;
 
-extern "C" void endRuns(int signal) {
+extern "C" void forwardSignal(int signal) {
+    stopSignal = signal;
     for (int k = 0; k < runningCount; k++)
         if (runningPids[k] > 0)
-            ::kill(runningPids[k], SIGTERM);
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
+            ::kill(runningPids[k], signal);
 }
 
 void noteRunning(const std::vector<std::pair<pid_t, int>>& active) {
@@ -148,140 +148,24 @@ std::string clock(double seconds) {
     return buffer;
 }
 
-}  // namespace
-
-bool writeFileAtomic(const std::string& path, const std::string& text) {
-    std::string temporary = path + ".tmp";
-    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-    if (fd < 0)
-        return false;
-    std::size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            ::close(fd);
-            return false;
-        }
-        done += std::size_t(n);
-    }
-    // On the disk before the name says so: a reboot leaves no empty result.
-    if (::fsync(fd) != 0 || ::close(fd) != 0)
-        return false;
-    return ::rename(temporary.c_str(), path.c_str()) == 0;
-}
-
-bool readWholeFile(const std::string& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    std::ostringstream out;
-    out << in.rdbuf();
-    text = out.str();
-    return !in.bad();
-}
-
-int prepareFolder(const Experiment& e, const std::string& baseText, const std::string& dir,
-                  bool restart, std::string& problem) {
-    if (!makeFolder(dir) || !makeFolder(dir + "/runs")) {
-        problem = "cannot make " + dir + "/runs: " + std::strerror(errno);
-        return 1;
-    }
-    std::string canonical = canonicalText(e, "base.csv");
-    std::string oldCanonical, oldBase;
-    bool before = readWholeFile(dir + "/experiment.txt", oldCanonical);
-    bool same = before && oldCanonical == canonical && readWholeFile(dir + "/base.csv", oldBase) &&
-                oldBase == baseText;
-    if (before && !same && !restart) {
-        problem = dir + " holds the runs of another experiment (see " + dir +
-                  "/experiment.txt and base.csv); give --restart to start it afresh, or another --out";
-        return 2;
-    }
-    // Starting afresh forgets the runs first, so that a kill half-way leaves
-    // no run that looks finished under the new description.
-    if (before && (!same || restart)) {
-        for (const RunPlan& run : planRuns(e)) {
-            std::string folder = runDir(dir, e, run.number);
-            ::unlink((folder + "/result.csv").c_str());
-            ::unlink((folder + "/result-groups.csv").c_str());
-        }
-        // Runs of an older, larger plan beyond this one's numbers.
-        for (int n = int(runCount(e)) + 1;; n++) {
-            std::string folder = runDir(dir, e, n);
-            if (::access(folder.c_str(), F_OK) != 0)
-                break;
-            ::unlink((folder + "/result.csv").c_str());
-            ::unlink((folder + "/result-groups.csv").c_str());
-        }
-        ::unlink((dir + "/results.csv").c_str());
-        ::unlink((dir + "/results-groups.csv").c_str());
-    }
-    if (!writeFileAtomic(dir + "/base.csv", baseText) ||
-        !writeFileAtomic(dir + "/experiment.txt", canonical)) {
-        problem = "cannot write into " + dir + ": " + std::strerror(errno);
-        return 1;
-    }
-    for (const RunPlan& run : planRuns(e)) {
-        std::string folder = runDir(dir, e, run.number);
-        std::string groups = runGroupsText(baseText, e, run), old;
-        if (!makeFolder(folder)) {
-            problem = "cannot make " + folder + ": " + std::strerror(errno);
-            return 1;
-        }
-        if (readWholeFile(folder + "/groups.csv", old) && old == groups)
-            continue;
-        if (!writeFileAtomic(folder + "/groups.csv", groups)) {
-            problem = "cannot write " + folder + "/groups.csv: " + std::strerror(errno);
-            return 1;
-        }
-    }
-    return 0;
-}
-
-int loadFolder(const std::string& dir, Experiment& e, std::string& problem) {
-    int code = 0;
-    if (!loadExperiment(dir + "/experiment.txt", e, problem, true, &code))
-        return code;
-    return 0;
-}
-
-std::vector<std::string> batchArguments(const Experiment& e) {
-    std::vector<std::string> a = {"--steps", std::to_string(e.steps)};
-    if (e.legacy) {
-        a.push_back("--legacy");
-    } else {
-        // Sixteen steps per tick: the measures see every step either way.
-        a.insert(a.end(), {"--multiplier", "16"});
-    }
-    if (e.zone)
-        a.push_back("--zone");
-    a.insert(a.end(), {"--measures", "measures.csv", "--group-measures", "group-measures.csv",
-                       "--period", std::to_string(e.period)});
-    for (const std::string& d : e.detectors)
-        a.insert(a.end(), {"--detector", d});
-    a.push_back("groups.csv");
-    return a;
-}
-
-bool runFinished(const std::string& dir, const Experiment& e, int number) {
-    return ::access((runDir(dir, e, number) + "/result.csv").c_str(), F_OK) == 0;
-}
-
-int runAll(const std::string& dir, const Experiment& e, const std::string& batch, int jobs) {
-    std::vector<int> pending;
-    for (const RunPlan& run : planRuns(e))
-        if (!runFinished(dir, e, run.number))
-            pending.push_back(run.number);
+// Runs the pending runs, at most jobs at a time; the number that failed.
+// On SIGTERM, SIGHUP or SIGINT the runs going on get the signal, and once
+// they have ended ombrane-lab ends by the same signal.
+int runList(const std::string& dir, const Experiment& e, const std::string& batch, int jobs,
+            const std::vector<int>& pending, bool progress) {
     long total = runCount(e);
     long done = total - long(pending.size());
     long doneHere = 0;
     int failed = 0;
-    bool terminal = ::isatty(2);
+    bool terminal = progress && ::isatty(2);
     auto start = std::chrono::steady_clock::now();
     std::vector<std::pair<pid_t, int>> active;  // process, run number
-    for (int signal : {SIGTERM, SIGHUP, SIGINT})
-        std::signal(signal, endRuns);
+    sigset_t stopping, callerMask;
+    sigemptyset(&stopping);
+    for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
+        sigaddset(&stopping, signal);
+        std::signal(signal, forwardSignal);
+    }
     std::size_t next = 0;
     auto show = [&] {
         if (!terminal)
@@ -296,18 +180,21 @@ int runAll(const std::string& dir, const Experiment& e, const std::string& batch
         std::fflush(stderr);
     };
     show();
-    while (next < pending.size() || !active.empty()) {
-        while (next < pending.size() && int(active.size()) < jobs) {
+    while ((next < pending.size() && !stopSignal) || !active.empty()) {
+        while (next < pending.size() && int(active.size()) < jobs && !stopSignal) {
             int number = pending[next++];
-            pid_t pid = startRun(dir, e, batch, number);
+            ::sigprocmask(SIG_BLOCK, &stopping, &callerMask);
+            pid_t pid = startRun(dir, e, batch, number, callerMask);
+            if (pid > 0) {
+                active.push_back({pid, number});
+                noteRunning(active);
+            }
+            ::sigprocmask(SIG_SETMASK, &callerMask, nullptr);
             if (pid < 0) {
                 std::fprintf(stderr, "ombrane-lab: cannot start run %d: %s\n", number,
                              std::strerror(errno));
                 failed++;
-                continue;
             }
-            active.push_back({pid, number});
-            noteRunning(active);
         }
         if (active.empty())
             break;
@@ -324,6 +211,10 @@ int runAll(const std::string& dir, const Experiment& e, const std::string& batch
             int number = active[k].second;
             active.erase(active.begin() + long(k));
             noteRunning(active);
+            bool whole = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+            // A run stopped on purpose has not failed; the next run redoes it.
+            if (stopSignal && !whole)
+                break;
             if (terminal)
                 std::fputc('\n', stderr);
             if (finishRun(dir, e, number, status)) {
@@ -338,43 +229,57 @@ int runAll(const std::string& dir, const Experiment& e, const std::string& batch
     }
     if (terminal)
         std::fputc('\n', stderr);
+    if (stopSignal) {
+        int signal = stopSignal;
+        std::fprintf(stderr, "ombrane-lab: stopped by signal %d once its runs had ended; "
+                             "the next run of the experiment redoes the unfinished ones\n", signal);
+        std::fflush(nullptr);
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+    }
+    for (int signal : {SIGTERM, SIGHUP, SIGINT})
+        std::signal(signal, SIG_DFL);
     return failed;
 }
 
-bool runOne(const std::string& dir, const Experiment& e, const std::string& batch, int number) {
-    pid_t pid = startRun(dir, e, batch, number);
-    if (pid < 0) {
-        std::fprintf(stderr, "ombrane-lab: cannot start run %d: %s\n", number, std::strerror(errno));
-        return false;
+}  // namespace
+
+std::vector<std::string> batchArguments(const Experiment& e) {
+    std::vector<std::string> a = {"--steps", std::to_string(e.steps)};
+    if (e.legacy) {
+        a.push_back("--legacy");
+    } else {
+        // Sixteen steps per tick: the measures see every step either way.
+        a.insert(a.end(), {"--multiplier", "16"});
     }
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0)
-        if (errno != EINTR)
-            return false;
-    return finishRun(dir, e, number, status);
+    if (e.zone)
+        a.push_back("--zone");
+    a.insert(a.end(), {"--measures", "measures.csv", "--group-measures", "group-measures.csv",
+                       "--period", std::to_string(e.period)});
+    for (const std::string& d : e.detectors)
+        a.insert(a.end(), {"--detector", d});
+    if (!e.sections.empty())
+        a.insert(a.end(), {"--section-measures", "sections.csv"});
+    for (const std::string& d : e.sections)
+        a.insert(a.end(), {"--section", d});
+    a.push_back("groups.csv");
+    return a;
 }
 
-int collectResults(const std::string& dir, const Experiment& e, std::string& problem) {
-    std::vector<RunPlan> plans = planRuns(e);
-    std::vector<std::string> laneRows(plans.size()), groupRows(plans.size());
-    int missing = 0;
-    for (std::size_t r = 0; r < plans.size(); r++) {
-        std::string folder = runDir(dir, e, plans[r].number), lanes, groups;
-        // result.csv is renamed into place after result-groups.csv.
-        if (!readWholeFile(folder + "/result.csv", lanes) ||
-            !readWholeFile(folder + "/result-groups.csv", groups)) {
-            missing++;
-            continue;
-        }
-        laneRows[r] = lanes.substr(lanes.find('\n') + 1);
-        groupRows[r] = groups.substr(groups.find('\n') + 1);
-    }
-    std::string results, resultsGroups;
-    buildResults(e, laneRows, groupRows, results, resultsGroups);
-    if (!writeFileAtomic(dir + "/results-groups.csv", resultsGroups) ||
-        !writeFileAtomic(dir + "/results.csv", results)) {
-        problem = "cannot write " + dir + "/results.csv: " + std::strerror(errno);
-        return -1;
-    }
-    return missing;
+int runAll(const std::string& dir, const Experiment& e, const std::string& batch, int jobs) {
+    std::vector<int> pending;
+    for (const RunPlan& run : planRuns(e))
+        if (!runFinished(dir, e, run.number))
+            pending.push_back(run.number);
+    return runList(dir, e, batch, jobs, pending, true);
 }
+
+bool runOne(const std::string& dir, const Experiment& e, const std::string& batch, int number,
+            std::string& problem) {
+    if (!lockRun(dir, e, number, problem))
+        return false;
+    if (runFinished(dir, e, number))
+        return true;
+    return runList(dir, e, batch, 1, {number}, false) == 0;
+}
+

@@ -19,7 +19,7 @@ const char GroupResultColumns[] =
 namespace {
 
 constexpr int StepsPerSecond = 16;
-constexpr int LaneRows = 5;  // lanes 0 to 3, then all
+constexpr int LaneRows = 5;  // lanes 1 to 4, then all
 
 std::vector<std::string> fields(const std::string& line) {
     std::vector<std::string> out;
@@ -62,7 +62,64 @@ std::string mean(double weighted, double weight) {
     return weight > 0 ? fixed(weighted / weight, 3) : "";
 }
 
+bool numberOrEmpty(const std::string& s) {
+    if (s.empty())
+        return true;
+    char* end = nullptr;
+    double value = std::strtod(s.c_str(), &end);
+    return *end == 0 && std::isfinite(value) && s.find_first_of(" \t") == std::string::npos;
+}
+
+// One result file: the header, then rows of the header's width. rows: how
+// many there must be, or -1 for any number.
+bool checkTable(const std::string& text, const char* name, const char* header, int rows,
+                bool groupColumn, std::string& problem) {
+    std::string expected = std::string(header) + "\n";
+    if (text.compare(0, expected.size(), expected) != 0) {
+        problem = std::string(name) + (text.empty() ? " is empty" : ": its header is not " + std::string(header));
+        return false;
+    }
+    if (text.back() != '\n') {
+        problem = std::string(name) + ": its last line is cut short";
+        return false;
+    }
+    std::size_t width = fields(header).size();
+    std::istringstream in(text.substr(expected.size()));
+    std::string line;
+    int count = 0;
+    while (std::getline(in, line)) {
+        count++;
+        std::string where = std::string(name) + ": line " + std::to_string(count + 1);
+        std::vector<std::string> f = fields(line);
+        if (f.size() != width) {
+            problem = where + " has " + std::to_string(f.size()) + " fields, not " + std::to_string(width);
+            return false;
+        }
+        char* end = nullptr;
+        long group = std::strtol(f[0].c_str(), &end, 10);
+        if (f[0].empty() || (groupColumn && (*end || group < 0 || group > 49))) {
+            problem = where + ": '" + f[0] + "' is not a " + (groupColumn ? "group" : "lane");
+            return false;
+        }
+        for (std::size_t k = 1; k < f.size(); k++)
+            if (!numberOrEmpty(f[k])) {
+                problem = where + ": '" + f[k] + "' is not a number";
+                return false;
+            }
+    }
+    if (rows >= 0 && count != rows) {
+        problem = std::string(name) + ": " + std::to_string(count) + " rows, not " + std::to_string(rows);
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
+
+bool checkRunResult(const std::string& laneText, const std::string& groupText, std::string& problem) {
+    return checkTable(laneText, "result.csv", LaneResultColumns, LaneRows, false, problem) &&
+           checkTable(groupText, "result-groups.csv", GroupResultColumns, -1, true, problem);
+}
 
 bool summarizeRun(const std::string& measuresText, const std::string& groupMeasuresText,
                   const Experiment& e, std::string& laneRows, std::string& groupRows,
@@ -80,8 +137,8 @@ bool summarizeRun(const std::string& measuresText, const std::string& groupMeasu
         }
         if (!measured(f[0], e))
             continue;
-        int k = f[1] == "all" ? 4 : std::atoi(f[1].c_str());
-        if (k < 0 || k >= LaneRows) {
+        int k = f[1] == "all" ? 4 : std::atoi(f[1].c_str()) - 1;
+        if (k < 0 || k >= LaneRows || (k < 4 && f[1] != std::to_string(k + 1))) {
             problem = "measures.csv: unknown lane " + f[1];
             return false;
         }
@@ -112,7 +169,7 @@ bool summarizeRun(const std::string& measuresText, const std::string& groupMeasu
     for (int k = 0; k < LaneRows; k++) {
         const Sums& s = lanes[k];
         double n = double(periods);
-        out << (k < 4 ? std::to_string(k) : "all") << ',' << fixed(s.cars / n, 3) << ','
+        out << (k < 4 ? std::to_string(k + 1) : "all") << ',' << fixed(s.cars / n, 3) << ','
             << fixed(s.density / n, 3) << ',' << fixed(s.flow / n, 1) << ','
             << mean(s.speedWeighted, s.speedWeight) << ',' << mean(s.passWeighted, s.passWeight)
             << ',' << fixed(s.stopped / n, 3) << ',' << fixed(s.jams / n, 3) << ','
@@ -150,6 +207,58 @@ bool summarizeRun(const std::string& measuresText, const std::string& groupMeasu
              << fixed(s.distance, 3) << '\n';
     }
     groupRows = gout.str();
+    return true;
+}
+
+bool useSections(const std::string& sectionsText, const Experiment& e, std::string& laneRows,
+                 std::string& problem) {
+    double miles[LaneRows] = {}, hours[LaneRows] = {};
+    double area = 0;  // lane-miles x hours of one lane: sum of length x period
+    std::istringstream in(sectionsText);
+    std::string line;
+    std::getline(in, line);  // header
+    while (std::getline(in, line)) {
+        std::vector<std::string> f = fields(line);
+        if (f.size() != 8) {
+            problem = "sections.csv: a row without its 8 fields";
+            return false;
+        }
+        if (!measured(f[0], e))
+            continue;
+        int k = f[2] == "all" ? 4 : std::atoi(f[2].c_str()) - 1;
+        double length = sectionLength(f[1]);
+        if (k < 0 || k >= LaneRows || length <= 0) {
+            problem = "sections.csv: unknown lane or section in '" + line + "'";
+            return false;
+        }
+        miles[k] += number(f[6]);
+        hours[k] += number(f[7]);
+        if (k == 4)
+            area += length / 5280.0 * double(e.period) / StepsPerSecond / 3600.0;
+    }
+    if (area <= 0) {
+        problem = "sections.csv holds no period after the warm-up";
+        return false;
+    }
+    std::istringstream rows(laneRows);
+    std::ostringstream out;
+    for (int k = 0; std::getline(rows, line) && k < LaneRows; k++) {
+        std::vector<std::string> f = fields(line);
+        if (f.size() != 9) {
+            problem = "result: a row without its 9 fields";
+            return false;
+        }
+        // The all row is per lane, as in the measures.
+        double lanes = k < 4 ? 1 : 4;
+        double perLane = 1 / (lanes * area);
+        f[2] = fixed(hours[k] * perLane, 3);
+        f[3] = fixed(miles[k] * perLane, 1);
+        f[4] = hours[k] > 0 ? fixed(miles[k] / hours[k], 3) : "";
+        for (std::size_t c = 0; c < f.size(); c++)
+            out << (c ? "," : "") << f[c];
+        out << '\n';
+    }
+    laneRows = out.str();
     return true;
 }
 

@@ -13,7 +13,7 @@ extern const char GroupResultColumns[];
 
 // Averages the periods of measures.csv and group-measures.csv (ombrane-batch's
 // --measures and --group-measures) that start at or after the warm-up into
-// laneRows (lanes 0 to 3, then all) and groupRows (each group that had cars),
+// laneRows (lanes 1 to 4, then all) and groupRows (each group that had cars),
 // without their headers. Speeds are weighted by the cars (space-mean) or the
 // passings (time-mean) behind them, so that they are the means over the whole
 // measured time; lane changes are per hour. False, with a reason, when a file
@@ -21,6 +21,20 @@ extern const char GroupResultColumns[];
 bool summarizeRun(const std::string& measuresText, const std::string& groupMeasuresText,
                   const Experiment& e, std::string& laneRows, std::string& groupRows,
                   std::string& problem);
+
+// Whether a run's result.csv and result-groups.csv are whole, as
+// summarizeRun and finishing a run write them: their headers, the five lane
+// rows, every row's width, numbers where numbers belong. False with the
+// file, line and reason.
+bool checkRunResult(const std::string& laneText, const std::string& groupText, std::string& problem);
+
+// For an experiment with sections: replaces density, flow and space-mean speed
+// of laneRows (as summarizeRun wrote them) by Edie's over all the sections and
+// the measured time, from sections.csv (ombrane-batch's --section-measures):
+// the distance driven and the time spent in them, so flow = density x speed.
+// False, with a reason, when the file does not hold what the rows need.
+bool useSections(const std::string& sectionsText, const Experiment& e, std::string& laneRows,
+                 std::string& problem);
 
 // The tables of the finished runs, in run order: results.csv (one row per run
 // and lane, each group's mean speed on the `all` row) and results-groups.csv

@@ -1,7 +1,8 @@
 # shellcheck shell=bash
 # The virtual display and its view in a web browser, sourced by scripts/run.sh
 # and scripts/wine-harness.sh. Each function leaves the ids of what it
-# started in XVFB_PID, VNC_PID and WEB_PID; stop_display ends them.
+# started in XVFB_PID, VNC_PID and WEB_PID; stop_display ends them. Also the
+# fonts every Wine prefix drawn on such a display needs.
 
 XVFB_PID=
 VNC_PID=
@@ -46,11 +47,13 @@ start_web_view() { # log folder, first web port to try
     done
     [ -n "$VNC_PORT" ] || return 1
 
-    # The next port up when another program holds this one.
+    # The next port up when another program holds this one. Verbose and
+    # unbuffered, so that its log names at once each browser that connects
+    # and each that cannot reach the VNC server.
     for i in $(seq 0 19); do
         WEB_PORT=$((port + i))
         (exec 3<>"/dev/tcp/127.0.0.1/$WEB_PORT") 2>/dev/null && continue
-        websockify --web /usr/share/novnc "127.0.0.1:$WEB_PORT" "127.0.0.1:$VNC_PORT" \
+        PYTHONUNBUFFERED=1 websockify -v --web /usr/share/novnc "127.0.0.1:$WEB_PORT" "127.0.0.1:$VNC_PORT" \
             >"$log/websockify.log" 2>&1 &
         WEB_PID=$!
         for _ in $(seq 50); do
@@ -75,4 +78,18 @@ stop_display() {
     done
     WEB_PID='' VNC_PID='' XVFB_PID=''
     return 0
+}
+
+# Wine draws the caption buttons with the Marlett font and the dialogs with
+# Tahoma, both from Debian's fonts-wine; without them the buttons read
+# "0 1 r". Debian's Wine 8 looks for that folder one level too high, so
+# each prefix gets links to the fonts in its own Fonts folder, where every
+# Wine looks. A Wine that finds them itself loses nothing.
+link_wine_fonts() {  # Wine prefix
+    local font folder=$1/drive_c/windows/Fonts
+    [ -d /usr/share/wine/fonts ] && [ -d "$1/drive_c/windows" ] || return 0
+    mkdir -p "$folder"
+    for font in /usr/share/wine/fonts/*; do
+        [ -e "$folder/${font##*/}" ] || ln -s "$font" "$folder/${font##*/}"
+    done
 }

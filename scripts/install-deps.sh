@@ -7,18 +7,21 @@
 #   scripts/install-deps.sh --run-only   what scripts/run.sh needs
 #   scripts/install-deps.sh --wine-tests what scripts/wine-tests.sh needs
 #   scripts/install-deps.sh --release    what scripts/release.sh needs
+#   scripts/install-deps.sh --slurm      what scripts/slurm-local.sh needs
 #
 # Exits 1, naming the packages, when some are missing and this is not root
 # on a machine with apt-get.
 set -euo pipefail
 
 windows_build=(cmake make ninja-build g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64)
-run=("${windows_build[@]}" wine wine64 xvfb x11vnc novnc websockify)
+slurm=(slurm-wlm munge)                               # a local Slurm for ombrane-lab submit
+run=("${windows_build[@]}" wine wine64 fonts-wine xvfb x11vnc novnc websockify)
 wine_tests=(
   "${run[@]}"
   googletest                                          # the GDI tests, cross-built
   xdotool imagemagick x11-utils                       # driving the Windows programs
   curl vncsnapshot                                    # checking the run command's web view
+  chromium nodejs                                     # ... and opening it in a real browser
 )
 all=(
   "${wine_tests[@]}"
@@ -26,6 +29,7 @@ all=(
   clang libclang-rt-14-dev                            # libFuzzer and sanitizers
   gnuplot-nox                                         # ombrane-batch --plot, ombrane-lab plot
   parallel                                            # the ombrane-lab jobs test
+  "${slurm[@]}"
 )
 
 case "${1:-}" in
@@ -33,7 +37,8 @@ case "${1:-}" in
   --run-only) packages=("${run[@]}") ;;
   --wine-tests) packages=("${wine_tests[@]}") ;;
   --release)  packages=("${windows_build[@]}") ;;
-  *) echo "usage: scripts/install-deps.sh [--run-only | --wine-tests | --release]" >&2; exit 2 ;;
+  --slurm)    packages=("${slurm[@]}") ;;
+  *) echo "usage: scripts/install-deps.sh [--run-only | --wine-tests | --release | --slurm]" >&2; exit 2 ;;
 esac
 
 missing=()

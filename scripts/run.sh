@@ -2,8 +2,11 @@
 # Builds ombrane.exe and starts it under Wine. On a desktop it opens in the
 # current X display. Without one (or with --web) it runs in a virtual
 # display that a web browser on this machine shows: the command prints the
-# address to open. The program's Exit, Ctrl+C or a TERM signal ends
-# everything the command started: Wine, the display and its web view.
+# address to open; the page shows the whole desktop scaled to the browser
+# window, laid out so the console, the road and the live views sit side by
+# side. The program's Exit, Ctrl+C or a TERM signal, at any moment from
+# the start, ends everything the command started: the build, Wine, the
+# display and its web view.
 # As root on Debian, missing packages are installed first.
 #
 #   scripts/run.sh [--legacy] [--web]
@@ -40,25 +43,57 @@ if ! "$ROOT/scripts/install-deps.sh" --run-only; then
     fi
 fi
 
-"$ROOT/scripts/build-windows.sh" "$BUILD"
-
 . "$ROOT/scripts/display.sh"
 LOGS=$(mktemp -d "${TMPDIR:-/tmp}/ombrane-run.XXXXXX")
+STEP_PID=           # the step of the start-up that runs now
+WINE_USED=          # set once Wine may have started its server
 APP_PID=
+WATCH_PID=
 cleanup() {
     set +e          # a step that finds nothing to end must not skip the rest
-    if [ -n "$APP_PID" ]; then
+    [ -n "$STEP_PID" ] && kill -TERM -- -"$STEP_PID" 2>/dev/null
+    if [ -n "$WINE_USED" ]; then
         timeout 20 wineserver -k >/dev/null 2>&1
         timeout 20 wineserver -w >/dev/null 2>&1
-        kill "$APP_PID" 2>/dev/null
-        wait "$APP_PID" 2>/dev/null
     fi
+    for pid in $APP_PID $WATCH_PID $STEP_PID; do
+        kill "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+    done
     stop_display
     rm -rf "$LOGS"
 }
 trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
+
+# A step of the start-up runs in a process group of its own, in the
+# background, so that a signal reaches the traps at once rather than after
+# the step, and the cleanup can end the step with all its children.
+step() {
+    setsid "$@" &
+    STEP_PID=$!
+    local status=0
+    wait "$STEP_PID" || status=$?
+    STEP_PID=
+    return "$status"
+}
+
+step "$ROOT/scripts/build-windows.sh" "$BUILD" ombrane ombrane-legacy ombrane-desk || exit 1
+
+# Prints a line on the console for each browser that connects to the view,
+# and a clear one for each that cannot reach the display behind it.
+watch_browsers() { # websockify's log
+    tail -n +1 -F --pid=$$ "$1" 2>/dev/null | while IFS= read -r line; do
+        case $line in
+            *"WebSocket connection"*)
+                echo "A browser has connected to the view." ;;
+            *"Failed to connect to "*)
+                echo "A browser could not connect: the virtual display's VNC server does not answer" \
+                     "(${line##*: }). Ctrl+C and start again." ;;
+        esac
+    done
+}
 
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEDEBUG=${WINEDEBUG:--all}
@@ -69,24 +104,33 @@ if [ "$web" = 1 ]; then
     # no window manager on the display, Wine draws the frames and moves the
     # focus itself.
     export WINEPREFIX=${WINEPREFIX:-$BUILD/wineprefix-web}
+    WINE_USED=1
     if [ ! -f "$WINEPREFIX/.ombrane-unmanaged" ]; then
         echo "Preparing the Wine prefix $WINEPREFIX (first start only)..."
-        timeout 300 wineboot -i >/dev/null 2>&1
-        timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-        timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v UseTakeFocus /d N /f >/dev/null 2>&1
-        timeout 60 wineserver -w
+        step timeout 300 wineboot -i >/dev/null 2>&1
+        step timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+        step timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v UseTakeFocus /d N /f >/dev/null 2>&1
+        step timeout 60 wineserver -w
         touch "$WINEPREFIX/.ombrane-unmanaged"
     fi
+    link_wine_fonts "$WINEPREFIX"
     start_web_view "$LOGS" "${OMBRANE_WEB_PORT:-6080}" ||
         { echo "The web view did not start:" >&2; cat "$LOGS"/*.log >&2; exit 1; }
+    watch_browsers "$LOGS/websockify.log" &
+    WATCH_PID=$!
     echo "Ombrane runs in the virtual display $DISPLAY. Open in a web browser on this machine:"
     echo
-    echo "    http://localhost:$WEB_PORT/vnc.html?autoconnect=1"
+    echo "    http://localhost:$WEB_PORT/vnc.html?autoconnect=1&resize=scale"
     echo
     echo "(VNC viewers: localhost:$VNC_PORT. From another machine: ssh -L $WEB_PORT:localhost:$WEB_PORT this-host.)"
     echo "Ctrl+C ends the program and the view."
+    # Lays the windows out for the browser view; ends with the program.
+    (cd "$BUILD" && exec wine ./ombrane-desk.exe) >/dev/null 2>&1 &
 else
     export WINEPREFIX=${WINEPREFIX:-$BUILD/wineprefix-run}
+    WINE_USED=1
+    [ -d "$WINEPREFIX/drive_c/windows" ] || step timeout 300 wineboot -i >/dev/null 2>&1
+    link_wine_fonts "$WINEPREFIX"
 fi
 
 # In the background, so that Ctrl+C and TERM reach the traps at once.

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the native suite, the same suite under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the file readers under
-# libFuzzer for a bounded time, both Windows programs under Wine, the run
-# command's browser view and the Windows release zip.
+# libFuzzer for a bounded time, ombrane-lab submit against a one-node Slurm
+# started here, both Windows programs under Wine, the run command's browser
+# view and the Windows release zip.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -13,6 +14,9 @@ echo "== Native build and tests"
 cmake --preset native >/dev/null
 cmake --build --preset native -j"$jobs"
 ctest --preset native -j"$jobs"
+
+echo "== ombrane-lab submit on a local Slurm"
+scripts/slurm-local.sh run bash tests/slurm/slurm.sh build/native/ombrane-batch "$PWD"
 
 echo "== Sanitizers (ASan, UBSan)"
 cmake --preset sanitize >/dev/null

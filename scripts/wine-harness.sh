@@ -63,6 +63,7 @@ prepare_prefix() { # folder for the copy
     fi
     cp -a "$template" "$1"
     flock -u 9
+    link_wine_fonts "$1"
     export WINEPREFIX=$1
 }
 

@@ -6,7 +6,7 @@
 
 #include "commands/commands.h"
 #include "core/sim.h"
-#include "frontend/view.h"
+#include "frontend/road_canvas.h"
 
 const ProgramWindow* runningProgram;  // set by RunProgram before the window exists
 
@@ -22,8 +22,8 @@ static BOOL OnCreate(HWND window, LPCREATESTRUCT create) {
 }
 
 static void OnSize(HWND, UINT, int width, int height) {
-    view.clientWidth = width & 0xFFFF;
-    view.clientHeight = height & 0xFFFF;
+    roadCanvas.clientWidth = width & 0xFFFF;
+    roadCanvas.clientHeight = height & 0xFFFF;
 }
 
 static void OnTimer(HWND, UINT) { runTick(); }

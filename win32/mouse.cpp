@@ -2,7 +2,7 @@
 #include "win32.h"
 
 #include "frontend/inspect.h"
-#include "frontend/view.h"
+#include "frontend/road_canvas.h"
 
 // The front end reads the point as the message's packed position word.
 void StoreClick(int x, int y) { storeClickPoint(unsigned(x & 0xFFFF) | unsigned(y & 0xFFFF) << 16); }
@@ -16,6 +16,6 @@ int TakeDragPoint(int x, int y, UINT keyFlags) {
 
 void DrawDragDot(HWND window) {
     HDC dc = GetDC(window);
-    SetPixel(dc, view.clickX, view.clickY, RGB(0, 0, 0));
+    SetPixel(dc, roadCanvas.clickX, roadCanvas.clickY, RGB(0, 0, 0));
     ReleaseDC(window, dc);
 }

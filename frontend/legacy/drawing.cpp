@@ -13,7 +13,7 @@ int dragPointsUsed;
 
 int dividerToRepair(int car, LinePoint* line) {
     Car& c = world.cars[car];
-    if (c.lastChange == 0)
+    if (c.lastChange == NoChange)
         return 0;
     // Past this offset the car's rectangle covers the divider between its
     // lane and the one it is heading for.
@@ -25,13 +25,13 @@ int dividerToRepair(int car, LinePoint* line) {
     // one table, row after row: a car in lane 0 moving right names line 4,
     // which is the next row's top edge.
     int row = int(c.position / world.rowLength);
-    int k = c.lastChange == 1 ? 4 - c.lane : 3 - c.lane;
+    int k = c.lastChange == MovingRight ? LaneTotal - c.lane : LeftmostLane - c.lane;
     int flat = row * 4 + k;
-    c.lastChange = 0;
-    const int lineTotal = int(sizeof view.laneLines / sizeof view.laneLines[0][0]);
+    c.lastChange = NoChange;
+    const int lineTotal = int(sizeof roadCanvas.laneLines / sizeof roadCanvas.laneLines[0][0]);
     if (row < 0 || flat < 0 || flat >= lineTotal)
         return 0;
-    *line = view.laneLines[flat / 4][flat % 4];
+    *line = roadCanvas.laneLines[flat / 4][flat % 4];
     return 1;
 }
 

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "core/world.h"
-#include "frontend/view.h"
+#include "frontend/road_canvas.h"
 
 enum { DragPointCapacity = 1000 };
 

@@ -37,12 +37,12 @@ static void OnCommand(HWND window, int id, HWND control, UINT code) {
 // Always the car report, whatever keys are held; focus and console stay.
 static void OnLButtonDown(HWND, BOOL, int x, int y, UINT) {
     StoreClick(x, y);
-    reportLegacyCar(hitTestCar(view.clickX, view.clickY));
+    reportLegacyCar(hitTestCar(roadCanvas.clickX, roadCanvas.clickY));
 }
 
 // Dots stop once the table of drag points is full.
 static void OnMouseMove(HWND window, int x, int y, UINT keyFlags) {
-    if (TakeDragPoint(x, y, keyFlags) && recordDragPoint(view.clickX, view.clickY))
+    if (TakeDragPoint(x, y, keyFlags) && recordDragPoint(roadCanvas.clickX, roadCanvas.clickY))
         DrawDragDot(window);
 }
 

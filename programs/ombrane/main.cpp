@@ -3,7 +3,7 @@
 // the texts live in the platform-free code, and what both programs do alike
 // in the shared window skeleton.
 #include "paint.h"
-#include "views.h"
+#include "view_windows.h"
 #include "win32/win32.h"
 
 #include <windowsx.h>
@@ -12,8 +12,8 @@
 #include "core/platform.h"
 #include "core/sim.h"
 #include "frontend/inspect.h"
-#include "frontend/view.h"
-#include "frontend/views.h"
+#include "frontend/road_canvas.h"
+#include "frontend/live_views.h"
 #include "resources/resource.h"
 
 static BOOL OnCreate(HWND window, LPCREATESTRUCT) {
@@ -46,7 +46,7 @@ static void OnCommand(HWND window, int id, HWND control, UINT code) {
 // The car's state, or with Shift its group's; the console comes up to show it.
 static void OnLButtonDown(HWND window, BOOL, int x, int y, UINT keyFlags) {
     StoreClick(x, y);
-    int car = hitTestCar(view.clickX, view.clickY);
+    int car = hitTestCar(roadCanvas.clickX, roadCanvas.clickY);
     if (isShiftClick(keyFlags))
         reportGroup(car);
     else

@@ -5,7 +5,7 @@
 #include "core/platform.h"
 #include "core/world.h"
 #include "frontend/geometry.h"
-#include "frontend/view.h"
+#include "frontend/road_canvas.h"
 
 static const COLORREF Black = RGB(0, 0, 0);
 static const COLORREF ZoneColour = 0x00D0D0;
@@ -86,6 +86,6 @@ void ComposeFrame(HDC target, int width, int height) {
 void PaintMainWindow(HWND window) {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
-    ComposeFrame(dc, view.clientWidth, view.clientHeight);
+    ComposeFrame(dc, roadCanvas.clientWidth, roadCanvas.clientHeight);
     EndPaint(window, &paint);
 }

@@ -8,18 +8,7 @@
 #
 #   measures.sh <ombrane-batch> <source-dir>
 # OMBRANE_SHORT=1 (the sanitizer build) shortens the long run.
-set -u
-
-batch=$1
-source=$2
-work=$(mktemp -d "${TMPDIR:-/tmp}/ombrane-measures.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-failures=0
-
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
+. "$(dirname "$0")/../preamble.sh" measures "$@"
 
 # --- The same run, with and without every new option --------------------------
 for edition in current legacy; do
@@ -32,7 +21,8 @@ for edition in current legacy; do
         extra=()
         if [ "$kind" = measured ]; then
             extra=(--measures m.csv --group-measures g.csv --detector 100 --detector 9000
-                   --period 33 --trajectories t.csv --every 5)
+                   --period 33 --trajectories t.csv --every 5 --section-measures s.csv
+                   --section 100..9000 --section 20000..500)
             command -v gnuplot > /dev/null && extra+=(--plot plots)
         fi
         multiplier=()
@@ -41,10 +31,14 @@ for edition in current legacy; do
             "${extra[@]}" stop-and-go-wave.csv > out.txt 2> err.txt) ||
             fail "$edition $kind: exit $?"
     done
-    for f in out.txt err.txt dump.csv stop-and-go-wave.report.csv; do
+    for f in out.txt dump.csv stop-and-go-wave.report.csv; do
         cmp -s "$work/same-$edition-plain/$f" "$work/same-$edition-measured/$f" ||
             fail "$edition: $f differs when measuring"
     done
+    # Standard error only adds the line that says gnuplot is drawing.
+    grep -v '^ombrane-batch: drawing the pictures in plots with gnuplot$' \
+        "$work/same-$edition-measured/err.txt" | cmp -s "$work/same-$edition-plain/err.txt" - ||
+        fail "$edition: err.txt differs when measuring"
 done
 
 # --- The measures files -------------------------------------------------------
@@ -53,7 +47,10 @@ header='time_s,lane,cars,density_vpmpl,flow_vph,space_mean_speed_mph,time_mean_s
 [ "$(head -n 1 "$dir/m.csv")" = "$header" ] || fail "measures header: $(head -n 1 "$dir/m.csv")"
 # 600 steps in periods of 33: 18 whole periods, five rows each.
 [ "$(wc -l < "$dir/m.csv")" -eq $((18 * 5 + 1)) ] || fail "measures rows: $(wc -l < "$dir/m.csv")"
-[ "$(sed -n 2p "$dir/m.csv" | cut -d, -f1,2)" = "2.0625,0" ] || fail "first row: $(sed -n 2p "$dir/m.csv")"
+# Lanes are numbered 1 (right) to 4, as in the groups file and the window.
+[ "$(sed -n 2p "$dir/m.csv" | cut -d, -f1,2)" = "2.0625,1" ] || fail "first row: $(sed -n 2p "$dir/m.csv")"
+[ "$(cut -d, -f2 "$dir/m.csv" | sed 1d | sort -u | tr '\n' ' ')" = "1 2 3 4 all " ] ||
+    fail "measures lanes: $(cut -d, -f2 "$dir/m.csv" | sort -u | tr '\n' ' ')"
 [ "$(sed -n 6p "$dir/m.csv" | cut -d, -f1-3)" = "2.0625,all,1004.000" ] || fail "all row: $(sed -n 6p "$dir/m.csv")"
 [ "$(head -n 1 "$dir/g.csv")" = "time_s,group,cars,space_mean_speed_mph,stopped_cars,lane_changes,distance_mi" ] ||
     fail "group header: $(head -n 1 "$dir/g.csv")"
@@ -62,7 +59,26 @@ awk -F, 'NR > 1 { c[$1] += $3 } END { for (t in c) if (c[t] != 1004) { print t, 
     fail "group cars do not add up to 1004"
 # A row per car at step 0 and every 5 steps: 121 times 1004 cars.
 [ "$(wc -l < "$dir/t.csv")" -eq $((121 * 1004 + 1)) ] || fail "trajectory rows: $(wc -l < "$dir/t.csv")"
-[ "$(sed -n 2p "$dir/t.csv")" = "0,0,0,0,0.00,0.000,0" ] || fail "first trajectory row: $(sed -n 2p "$dir/t.csv")"
+[ "$(sed -n 2p "$dir/t.csv")" = "0,0,0,1,0.00,0.000,0" ] || fail "first trajectory row: $(sed -n 2p "$dir/t.csv")"
+
+[ "$(cut -d, -f4 "$dir/t.csv" | sed 1d | sort -u | tr '\n' ' ')" = "1 2 3 4 " ] ||
+    fail "trajectory lanes: $(cut -d, -f4 "$dir/t.csv" | sed 1d | sort -u | tr '\n' ' ')"
+
+# Sections: 18 periods, two sections (one past the road's end), five rows each;
+# flow = density x speed on every row with a speed, within the printed decimals.
+[ "$(head -n 1 "$dir/s.csv")" = "time_s,section,lane,density_vpmpl,flow_vph,space_mean_speed_mph,vehicle_miles,vehicle_hours" ] ||
+    fail "sections header: $(head -n 1 "$dir/s.csv")"
+[ "$(wc -l < "$dir/s.csv")" -eq $((18 * 2 * 5 + 1)) ] || fail "sections rows: $(wc -l < "$dir/s.csv")"
+[ "$(cut -d, -f2 "$dir/s.csv" | sed 1d | sort -u | tr '\n' ' ')" = "100..9000 20000..500 " ] ||
+    fail "section names: $(cut -d, -f2 "$dir/s.csv" | sed 1d | sort -u | tr '\n' ' ')"
+awk -F, 'NR > 1 && $6 != "" {
+        err = $5 - $4 * $6; if (err < 0) err = -err
+        if (err > 0.0005 * ($4 + $6) + 0.001) { print "row " NR ": " $0; bad = 1 }
+        if ($4 * 1 > 0 && $8 * 1 <= 0) { print "density without time: " $0; bad = 1 }
+    }
+    NR > 1 && $2 == "100..9000" && $3 != "all" { cars += $4 }
+    END { if (cars <= 0) { print "no car in 100..9000"; bad = 1 }; exit bad }' "$dir/s.csv" ||
+    fail "flow is not density x speed in the sections"
 
 # Measured every step: the multiplier changes nothing in the figures.
 dir=$work/multiplier
@@ -97,6 +113,11 @@ awk -F, -v warmup=$warmup '
         }
         exit bad
     }' "$dir/m.csv" || fail "flow and density x speed differ by more than 2 %"
+# The whole road as a section (the default): its density is the road's own.
+(cd "$dir" && "$batch" --steps 1600 --multiplier 16 --measures w.csv --section-measures ws.csv \
+    motorway-keep-right.csv > /dev/null 2>&1) || fail "whole-road section run: exit $?"
+[ "$(grep ',all,' "$dir/w.csv" | cut -d, -f1,4)" = "$(grep ',all,' "$dir/ws.csv" | cut -d, -f1,4)" ] ||
+    fail "the whole road's section density differs from the measures'"
 
 # --- Trajectories past 1 GB ---------------------------------------------------
 dir=$work/big
@@ -130,6 +151,14 @@ expect_exit 2 '--period needs' --measures m.csv --period -80
 expect_exit 2 '--every needs' --trajectories t.csv --every 0
 expect_exit 2 'need --measures' --period 80
 expect_exit 2 '--force needs' --force
+expect_exit 2 '--section needs FROM..TO' --section-measures s.csv --section 100
+expect_exit 2 '--section needs FROM..TO' --section-measures s.csv --section 100..21121
+expect_exit 2 '--section needs FROM..TO' --section-measures s.csv --section ..100
+expect_exit 2 '--section needs FROM..TO' --section-measures s.csv --section 5..x
+expect_exit 2 '--section needs --section-measures' --measures m.csv --section 0..100
+sections=()
+for k in $(seq 17); do sections+=(--section $k..$((k + 100))); done
+expect_exit 2 'at most 16 sections' --section-measures s.csv "${sections[@]}"
 expect_exit 1 'cannot write' --measures "$work/no/such/dir/m.csv"
 expect_exit 1 'cannot write' --trajectories "$work/no/such/dir/t.csv"
 expect_exit 1 'cannot write' --group-measures "$work"

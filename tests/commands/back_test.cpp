@@ -37,7 +37,7 @@ TEST_F(BackCommand, CutsTheReportFileSoRunningOnWritesNoTimeTwice) {
     EXPECT_EQ(world.run.stepCount, 300);
 
     logOf([] {
-        handleRunKey(13);
+        handleRunKey(ResumeKey);
         while (world.run.stepCount < 480)
             runTick();
     });

@@ -211,3 +211,69 @@ TEST(Measures, PlacementStartsAFreshPeriod) {
 }
 
 }  // namespace
+
+// Sections: the feet a step drives inside a stretch and the part of the step
+// spent there, with the stretch or the move running past the road's end, and
+// flow = density x speed exactly on every row.
+TEST(Measures, SectionsTakeDistanceAndTimeInsideTheStretch) {
+    struct Case {
+        float p0, p1, from, to;
+        double inside;      // ft of the move inside the stretch
+        double time;        // steps spent inside
+    } cases[] = {
+        {90, 110, 100, 200, 10, 0.5},           // entering
+        {150, 160, 100, 200, 10, 1},            // inside all the step
+        {190, 210, 100, 200, 10, 0.5},          // leaving
+        {50, 250, 100, 200, 100, 0.5},          // across it in one step
+        {300, 310, 100, 200, 0, 0},             // elsewhere
+        {21100, 20, 21000, 100, 40, 1},         // wrapped stretch, wrapped move
+        {21110, 30, 0, 21120, 40, 1},           // the whole road, across the seam
+        {21110, 30, 20, 500, 10, 0.25},         // a move across the seam into a stretch
+        {21110, 30, 21115, 10, 15, 0.375},      // a stretch across the seam, the move beyond it
+        {150, 150, 100, 200, 0, 1},             // standing inside
+        {100, 100, 100, 200, 0, 1},             // standing at its start: inside
+        {200, 200, 100, 200, 0, 0},             // at its end: outside
+        {50, 50, 21000, 100, 0, 1},             // standing in a wrapped stretch
+    };
+    for (const Case& c : cases) {
+        freshWorld();
+        putCars({{c.p1, 2}});
+        configureMeasures(1, nullptr, 0);
+        configureSections(&c.from, &c.to, 1);
+        setMeasureStart(0, c.p0, 2);
+        measureAfterStep();
+        ASSERT_TRUE(measures.periodDone);
+        const SectionMeasure& m = measures.section[0][2];
+        const double miles = (c.to > c.from ? c.to - c.from : c.to - c.from + 21120) / 5280.0;
+        SCOPED_TRACE(testing::Message() << c.p0 << " -> " << c.p1 << " in " << c.from << ".." << c.to);
+        EXPECT_NEAR(m.vehicleMiles * 5280, c.inside, 1e-3);
+        EXPECT_NEAR(m.density, c.time / miles, 1e-6);
+        EXPECT_EQ(measures.section[0][1].vehicleMiles, 0);   // another lane saw nothing
+        if (c.time > 0) {
+            EXPECT_NEAR(m.flow, m.density * m.spaceMeanSpeed, 1e-9 * m.flow);
+            EXPECT_NEAR(measures.section[0][AllLanes].density, m.density / 4, 1e-9);
+        } else {
+            EXPECT_TRUE(std::isnan(m.spaceMeanSpeed));
+        }
+    }
+}
+
+// Over a whole period the whole road's section holds every car all the time:
+// its density is the measures' own, and a run with sections measures the
+// rest exactly as without them.
+TEST(Measures, WholeRoadSectionMatchesTheRoadsDensity) {
+    freshWorld();
+    putCars({{100, 0, 0, 60}, {5000, 1, 0, 30}, {21110, 3, 0, 50}});
+    const float whole = 0;
+    configureMeasures(1, nullptr, 0);
+    configureSections(&whole, &whole, 1);
+    drove({5.5f, 2.75f, 4.5f});
+    measureAfterStep();
+    ASSERT_TRUE(measures.periodDone);
+    EXPECT_NEAR(measures.section[0][AllLanes].density, measures.lane[AllLanes].density, 1e-9);
+    EXPECT_NEAR(measures.section[0][AllLanes].spaceMeanSpeed, measures.lane[AllLanes].spaceMeanSpeed,
+                1e-6);
+    EXPECT_NEAR(measures.section[0][0].spaceMeanSpeed, 5.5 * MphPerFootStep, 1e-4);
+    configureMeasures(1, nullptr, 0);
+    EXPECT_EQ(measures.sectionCount, 0);  // configureMeasures starts without sections
+}

@@ -13,7 +13,7 @@ void soak(int steps, int perTick) {
     {
         LogCapture quiet;
         runTick();  // places the cars
-        handleRunKey(13);
+        handleRunKey(ResumeKey);
     }
     ASSERT_GT(world.carTotal, 0);
     for (int done = 0; done < steps; done += perTick) {

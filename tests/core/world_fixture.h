@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "core/platform.h"
+#include "core/search.h"
 #include "core/sim.h"
 #include "core/world.h"
 

@@ -5,18 +5,9 @@
 # must not mistake it for a clean run.
 #
 #   batch_faults.sh <ombrane-batch> <source-dir>
-set -u
+. "$(dirname "$0")/../preamble.sh" batch-faults "$@"
 
-batch=$1
-work=$(mktemp -d "${TMPDIR:-/tmp}/ombrane-batch-faults.XXXXXX")
-trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
 cd "$work"
-failures=0
-
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
 
 # run <expected-status> <log> <arguments...>
 run() {

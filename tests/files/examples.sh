@@ -6,18 +6,7 @@
 # written at all.
 #
 #   examples.sh <ombrane-batch> <source-dir>
-set -u
-
-batch=$1
-source=$2
-work=$(mktemp -d "${TMPDIR:-/tmp}/ombrane-examples.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-failures=0
-
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
+. "$(dirname "$0")/../preamble.sh" examples "$@"
 
 check_report() {  # <groups-name> <report-path> <expected data lines>
     local name=$1 report=$2 expected=$3

@@ -491,3 +491,24 @@ TEST_F(GroupsFileReader, HostileBytesAreReadSafely) {
 }
 
 }  // namespace
+
+// Column W names a group for the pictures: kept apart from the group's record
+// (which snapshots hold), blanks and the line feed dropped, cut at 40
+// characters, for a group number out of range given to group 0 like the rest.
+TEST_F(GroupsFileReader, ColumnWNamesTheGroupWithoutTouchingIt) {
+    std::memset(groupNames, 0, sizeof groupNames);
+    Group before = world.groups[2];
+    std::string log = read("#,W,A\n2,  Fast cars  ,70\n3," + std::string(60, 'x') + ",50\n77,Lost,40\n5,Last\n");
+    // Only the group out of range is warned about: a name is never wrong.
+    EXPECT_NE(log.find("group 77 is outside 0 to 49"), std::string::npos) << log;
+    EXPECT_EQ(log.find("column W"), std::string::npos) << log;
+    EXPECT_STREQ(groupNames[2], "Fast cars");
+    EXPECT_EQ(std::string(groupNames[3]), std::string(40, 'x'));
+    EXPECT_STREQ(groupNames[0], "Lost");
+    EXPECT_STREQ(groupNames[5], "Last");   // the last field keeps the line feed; the name does not
+    before.desiredSpeed = 70;
+    EXPECT_EQ(std::memcmp(&before, &world.groups[2], sizeof before), 0);
+    chooseEdition(LegacyEdition);
+    read("#,A,W\n6,30,Tractors\n");
+    EXPECT_STREQ(groupNames[6], "Tractors");
+}

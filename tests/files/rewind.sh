@@ -5,17 +5,7 @@
 # values.
 #
 #   rewind.sh <ombrane-batch> <source-dir>
-set -u
-
-batch=$1
-source=$2
-work=$(mktemp -d "${TMPDIR:-/tmp}/ombrane-rewind.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
+. "$(dirname "$0")/../preamble.sh" rewind "$@"
 
 cp "$source"/examples/*.csv "$work/"
 cd "$work" || exit 1

@@ -2,7 +2,7 @@
 #include "frontend/geometry.h"
 
 #include "core/world_fixture.h"
-#include "frontend/view.h"
+#include "frontend/road_canvas.h"
 
 namespace {
 
@@ -14,8 +14,8 @@ class Geometry : public ::testing::Test {
 protected:
     void SetUp() override {
         freshWorld();
-        view.clientWidth = 1320;
-        view.clientHeight = 768;
+        roadCanvas.clientWidth = 1320;
+        roadCanvas.clientHeight = 768;
     }
 };
 
@@ -47,16 +47,16 @@ TEST_F(Geometry, CarBoxesRoundToTheClientArea) {
 
 TEST_F(Geometry, CarBoxesFollowTheWindowSize) {
     putCars({{660, 0}});
-    view.clientWidth = 660;
-    view.clientHeight = 384;
+    roadCanvas.clientWidth = 660;
+    roadCanvas.clientHeight = 384;
     PixelBox half = carShape(0).body;
     EXPECT_EQ(half.left, 330);
     EXPECT_EQ(half.right, 339);
     EXPECT_EQ(half.top, 20);        // round(19.8)
     EXPECT_EQ(half.bottom, 24);     // 20 + 3 + 1
 
-    view.clientWidth = 0;
-    view.clientHeight = 0;
+    roadCanvas.clientWidth = 0;
+    roadCanvas.clientHeight = 0;
     PixelBox none = carShape(0).body;
     EXPECT_EQ(none.left, 0);
     EXPECT_EQ(none.right, 0);
@@ -90,7 +90,7 @@ TEST_F(Geometry, ConstructionZoneIsTheMiddleHalfOfRowSeven) {
 }
 
 TEST_F(Geometry, LaneLinesEveryLaneWidthWithSolidRowEdges) {
-    view.laneLines[16][3] = LinePoint{-5, -7};
+    roadCanvas.laneLines[16][3] = LinePoint{-5, -7};
     LaneLine lines[LaneLineCapacity];
     int count = layoutLaneLines(lines, LaneLineCapacity);
     ASSERT_EQ(count, 67);
@@ -100,13 +100,13 @@ TEST_F(Geometry, LaneLinesEveryLaneWidthWithSolidRowEdges) {
         EXPECT_EQ(lines[k].xEnd, 1320);
         bool edge = k % 4 == 0 || k >= 64;
         EXPECT_EQ(lines[k].solid, edge);
-        EXPECT_EQ(view.laneLines[k / 4][k % 4].y, 12 * k);
-        EXPECT_EQ(view.laneLines[k / 4][k % 4].x, 1320);
+        EXPECT_EQ(roadCanvas.laneLines[k / 4][k % 4].y, 12 * k);
+        EXPECT_EQ(roadCanvas.laneLines[k / 4][k % 4].x, 1320);
     }
     EXPECT_EQ(lines[64].y, 768);
     // The one entry no line reaches keeps what it held.
-    EXPECT_EQ(view.laneLines[16][3].x, -5);
-    EXPECT_EQ(view.laneLines[16][3].y, -7);
+    EXPECT_EQ(roadCanvas.laneLines[16][3].x, -5);
+    EXPECT_EQ(roadCanvas.laneLines[16][3].y, -7);
 }
 
 TEST_F(Geometry, LaneLinesNeverOverrunTheTable) {
@@ -121,8 +121,8 @@ TEST_F(Geometry, LaneLinesNeverOverrunTheTable) {
 
 TEST_F(Geometry, EarlierEditionTruncatesAndHasNoMarker) {
     freshWorld(LegacyEdition);
-    view.clientWidth = 1320;
-    view.clientHeight = 768;
+    roadCanvas.clientWidth = 1320;
+    roadCanvas.clientHeight = 768;
     putCars({{0, 0, 0, 0, 2}, {10.7f, 1}});
     CarShape shape = carShape(0);
     EXPECT_EQ(shape.body.top, 39);      // truncation of 39.6

@@ -5,7 +5,7 @@
 #include "files/groups.h"
 
 #include "core/world_fixture.h"
-#include "frontend/view.h"
+#include "frontend/road_canvas.h"
 
 #include <cfloat>
 #include <cstring>
@@ -25,8 +25,8 @@ protected:
         freshWorld();
         for (int g = 0; g < 4; g++)
             coretest::calmGroup(g);
-        view.clientWidth = 1320;
-        view.clientHeight = 768;
+        roadCanvas.clientWidth = 1320;
+        roadCanvas.clientHeight = 768;
         LaneLine lines[LaneLineCapacity];
         layoutLaneLines(lines, LaneLineCapacity);
     }
@@ -65,12 +65,12 @@ TEST_F(Inspect, HitTestOutsideTheRoadOrWindow) {
     putCars({{100, 0}});
     EXPECT_EQ(hitTestCar(105, 900), -1);    // below every line
     EXPECT_EQ(hitTestCar(105, 785), -1);    // below the last row: no car there
-    view.laneLines[0][0].y = 10;
+    roadCanvas.laneLines[0][0].y = 10;
     EXPECT_EQ(hitTestCar(105, 9), -1);      // above the first line
-    view.laneLines[0][0].y = 0;
-    view.clientWidth = 0;
+    roadCanvas.laneLines[0][0].y = 0;
+    roadCanvas.clientWidth = 0;
     EXPECT_EQ(hitTestCar(105, 43), -1);
-    view.clientWidth = 1320;
+    roadCanvas.clientWidth = 1320;
     world.order.count = -4;
     EXPECT_EQ(hitTestCar(105, 43), -1);
     world.order.count = 1;
@@ -96,8 +96,8 @@ TEST_F(Inspect, HitTestOverlapGivesTheLowerRingEntry) {
 
 TEST_F(Inspect, EarlierEditionHitsOnlyTheCarsOwnLane) {
     freshWorld(LegacyEdition);
-    view.clientWidth = 1320;
-    view.clientHeight = 768;
+    roadCanvas.clientWidth = 1320;
+    roadCanvas.clientHeight = 768;
     LaneLine lines[LaneLineCapacity];
     layoutLaneLines(lines, LaneLineCapacity);
     putCars({{100, 1, 0, 0, 2}});
@@ -215,11 +215,11 @@ TEST_F(Inspect, ReportsStayInsideTheirBuffers) {
 
 TEST_F(Inspect, MouseWordsUnpackAsUnsigned) {
     storeClickPoint(0xFFFF0005u);
-    EXPECT_EQ(view.clickX, 5);
-    EXPECT_EQ(view.clickY, 65535);
+    EXPECT_EQ(roadCanvas.clickX, 5);
+    EXPECT_EQ(roadCanvas.clickY, 65535);
     storeClickPoint((300u << 16) | 1319u);
-    EXPECT_EQ(view.clickX, 1319);
-    EXPECT_EQ(view.clickY, 300);
+    EXPECT_EQ(roadCanvas.clickX, 1319);
+    EXPECT_EQ(roadCanvas.clickY, 300);
     EXPECT_TRUE(isShiftClick(1 | 4));
     EXPECT_TRUE(isShiftClick(1 | 8));
     EXPECT_FALSE(isShiftClick(1));

@@ -1,7 +1,7 @@
 // The live views' rings as the tick fills them: one sample a simulated
 // second at any multiplier, the report points' own numbers, fresh starts,
 // going back, and rings that wrap without growing.
-#include "frontend/views.h"
+#include "frontend/live_views.h"
 
 #include "commands/commands.h"
 #include "core/world_fixture.h"

@@ -12,18 +12,13 @@
 # OMBRANE_LAUNCHER, when set, is put before the program (e.g. "wine" for the
 # MinGW build, which must give the same bytes). Only a deliberate change of
 # the model may re-record the checksums.
-set -u
+. "$(dirname "$0")/../preamble.sh" golden "$@"
 
-batch=$1
-source=$2
 mode=${3:-compare}
 steps=20000
 launcher=()
 [ -n "${OMBRANE_LAUNCHER:-}" ] && read -r -a launcher <<< "$OMBRANE_LAUNCHER"
 sums=$source/tests/golden/checksums.sha256
-work=$(mktemp -d "${TMPDIR:-/tmp}/ombrane-golden.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-failures=0
 
 for file in "$source"/examples/*.csv "$source"/bench/busy-dense-road.csv; do
     name=$(basename "$file" .csv)

@@ -173,7 +173,7 @@ TEST(LabExperiment, RunGroupsFileAppendsTheVariedColumns) {
     std::string base = "#Group,Adesired,Wnotes\r\n0,60,x\r\n1,70,y\nunterminated";
     std::string text = runGroupsText(base, e, planRuns(e)[1]);
     EXPECT_EQ(text, "#Group,Adesired,Wnotes\r\n0,60,x\r\n1,70,y\n"
-                    "#Group,N,Q,F,Wnotes\n"
+                    "#Group,N,Q,F,Xnotes\n"
                     "0,2,,10,ombrane-lab run 2\n"
                     "3,,7,,ombrane-lab run 2\n");
     Experiment plain = parsed(Base);
@@ -189,12 +189,12 @@ TEST(LabSummary, AveragesMeasuredPeriodsWeightingSpeeds) {
     // Periods end at 2.5, 5, 7.5 and 10 s (40 steps); the first two lie in the warm-up.
     std::string measures = "time_s,lane,cars,density_vpmpl,flow_vph,space_mean_speed_mph,"
                            "time_mean_speed_mph,stopped_cars,jams,lane_changes\n";
-    const char* lanes[] = {"0", "1", "2", "3", "all"};
+    const char* lanes[] = {"1", "2", "3", "4", "all"};
     for (const char* time : {"2.5", "5", "7.5", "10"})
         for (const char* lane : lanes) {
             bool late = std::string(time) == "10";
             std::string row = std::string(time) + "," + lane + ",";
-            if (std::string(lane) == "3")
+            if (std::string(lane) == "4")
                 row += "0,0,0,,,0,0,0";
             else if (late)
                 row += "30,7.5,1440,40,50,3,1,2";
@@ -210,10 +210,10 @@ TEST(LabSummary, AveragesMeasuredPeriodsWeightingSpeeds) {
     ASSERT_TRUE(summarizeRun(measures, groups, e, laneRows, groupRows, problem)) << problem;
     // Space-mean (60*10 + 40*30)/40 = 45; time-mean only where there were passings;
     // 3 lane changes in 5 s is 2160 per hour.
-    EXPECT_EQ(laneRows, "0,20.000,5.000,1080.0,45.000,50.000,2.000,0.500,2160.0\n"
-                        "1,20.000,5.000,1080.0,45.000,50.000,2.000,0.500,2160.0\n"
+    EXPECT_EQ(laneRows, "1,20.000,5.000,1080.0,45.000,50.000,2.000,0.500,2160.0\n"
                         "2,20.000,5.000,1080.0,45.000,50.000,2.000,0.500,2160.0\n"
-                        "3,0.000,0.000,0.0,,,0.000,0.000,0.0\n"
+                        "3,20.000,5.000,1080.0,45.000,50.000,2.000,0.500,2160.0\n"
+                        "4,0.000,0.000,0.0,,,0.000,0.000,0.0\n"
                         "all,20.000,5.000,1080.0,45.000,50.000,2.000,0.500,2160.0\n");
     EXPECT_EQ(groupRows, "4,20.000,35.000,0.500,720.0,0.750\n");
 
@@ -221,6 +221,47 @@ TEST(LabSummary, AveragesMeasuredPeriodsWeightingSpeeds) {
                               groupRows, problem));
     EXPECT_EQ(problem, "measures.csv holds no period after the warm-up");
     EXPECT_FALSE(summarizeRun(measures + "12.5,0,1\n", groups, e, laneRows, groupRows, problem));
+    // Lanes are numbered 1 to 4: a file of the old lanes 0 to 3 is not read as them.
+    std::string old = "time_s,lane\n10,0,0,0,0,,,0,0,0\n";
+    EXPECT_FALSE(summarizeRun(old, groups, e, laneRows, groupRows, problem));
+    EXPECT_EQ(problem, "measures.csv: unknown lane 0");
+}
+
+// With sections the table's density, flow and speed are Edie's over all the
+// sections and the measured periods: vehicle-hours and vehicle-miles over
+// length x time, so that flow = density x speed.
+TEST(LabSummary, SectionsGiveDensityFlowAndSpeedOfTheStretches) {
+    Experiment e = parsed(std::string(Base) + "warmup = 80\nperiod = 40\nsection = 0..2640, 21120..2640\n");
+    ASSERT_EQ(e.sections.size(), 2u);
+    EXPECT_DOUBLE_EQ(sectionLength("21120..2640"), 2640);
+    EXPECT_DOUBLE_EQ(sectionLength("2640..0"), 21120 - 2640);
+    EXPECT_DOUBLE_EQ(sectionLength("5..5"), 21120);
+    EXPECT_EQ(sectionLength("5"), 0);
+    EXPECT_EQ(sectionLength("0..21121"), 0);
+    std::string sections = "time_s,section,lane,density_vpmpl,flow_vph,space_mean_speed_mph,"
+                           "vehicle_miles,vehicle_hours\n";
+    // One measured period of 2.5 s per section (the first lies in the warm-up),
+    // each half a mile: lane 1 drove 0.05 vehicle-miles in 0.001 vehicle-hours.
+    for (const char* time : {"5", "7.5"})
+        for (const char* section : {"0..2640", "21120..2640"})
+            for (const char* lane : {"1", "2", "3", "4", "all"}) {
+                bool one = std::string(lane) == "1" || std::string(lane) == "all";
+                sections += std::string(time) + "," + section + "," + lane + ",0,0,," +
+                            (one ? "0.050000,0.001000" : "0.000000,0.000000") + "\n";
+            }
+    std::string laneRows = "1,20.000,5.000,1080.0,45.000,50.000,2.000,0.500,2160.0\n"
+                           "2,0,0,0,,,0,0,0\n3,0,0,0,,,0,0,0\n4,0,0,0,,,0,0,0\n"
+                           "all,5.000,1.250,270.0,45.000,50.000,2.000,0.500,2160.0\n";
+    std::string problem;
+    ASSERT_TRUE(useSections(sections, e, laneRows, problem)) << problem;
+    // Length x time: 2 x 0.5 mi x 2.5 s = 1/1440 mi h. Density 0.002 / (1/1440)
+    // = 2.88 per mile; flow 0.1 x 1440 = 144 per hour; speed 50 mph; the all row per lane.
+    EXPECT_EQ(laneRows, "1,20.000,2.880,144.0,50.000,50.000,2.000,0.500,2160.0\n"
+                        "2,0,0.000,0.0,,,0,0,0\n3,0,0.000,0.0,,,0,0,0\n4,0,0.000,0.0,,,0,0,0\n"
+                        "all,5.000,0.720,36.0,50.000,50.000,2.000,0.500,2160.0\n");
+    EXPECT_FALSE(useSections(sections + "10,0..2640,1\n", e, laneRows, problem));
+    EXPECT_FALSE(useSections(sections.substr(0, sections.find('\n') + 1), e, laneRows, problem));
+    EXPECT_EQ(problem, "sections.csv holds no period after the warm-up");
 }
 
 TEST(LabSummary, ResultsNameRunsByNumberAndValues) {

@@ -8,19 +8,9 @@
 # missing (the rest still runs).
 #
 #   lab.sh <ombrane-batch> <source-dir>
-set -u
+. "$(dirname "$0")/../preamble.sh" lab "$@"
 
-batch=$1
-source=$2
 lab=$(cd "$(dirname "$batch")" && pwd)/ombrane-lab
-work=$(mktemp -d "${TMPDIR:-/tmp}/ombrane-lab.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-failures=0
-
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
 
 cd "$work" || exit 1
 cp "$source/examples/motorway-keep-right.csv" base.csv
@@ -156,7 +146,7 @@ fi
 
 if command -v gnuplot > /dev/null; then
     "$lab" plot one > /dev/null 2> err.txt || fail "plot: $(cat err.txt)"
-    for png in fundamental:1400x600 groups:1100x650; do
+    for png in fundamental:1400x650 groups:1200x750; do
         name=${png%%:*}
         [ -s one/$name.png ] || fail "$name.png was not drawn"
         [ -s one/$name.gp ] && [ -s one/$name.dat ] || fail "$name's script or data is missing"
@@ -172,8 +162,74 @@ if command -v gnuplot > /dev/null; then
     done
     # Two series of three points each, one per value of the second vary.
     [ "$(grep -c '^[0-9]' one/fundamental.dat)" = 6 ] || fail "fundamental.dat: $(cat one/fundamental.dat)"
-    grep -q "title '1.I=2'" one/fundamental.gp || fail "no series for 1.I=2"
+    # Legends and titles in words.
+    grep -q "title 'right-change policy of Cars (group 1, I) = 2: right when held up'" one/fundamental.gp ||
+        fail "no series for 1.I=2 in words: $(grep -o "title '[^']*'" one/fundamental.gp)"
+    grep -q "varying cars of Cars (group 1, N)" one/fundamental.gp || fail "the title does not say what varies"
+    grep -q "set xlabel 'cars of Cars (group 1, N)'" one/groups.gp || fail "groups.gp's axis: $(grep xlabel one/groups.gp)"
+    # Lanes: the lanes that held cars (default), one lane, all of the road, each.
+    "$lab" plot one --lane all > /dev/null 2>&1 || fail "plot --lane all"
+    grep -q "of all four lanes, per lane" one/fundamental.dat || fail "--lane all: $(head -1 one/fundamental.dat)"
+    "$lab" plot one --lane 2 > /dev/null 2>&1 || fail "plot --lane 2"
+    grep -q "of lane 2," one/fundamental.dat || fail "--lane 2: $(head -1 one/fundamental.dat)"
+    "$lab" plot one --lane each > /dev/null 2>&1 || fail "plot --lane each"
+    grep -q ", lane 1'" one/fundamental.gp || fail "--lane each draws no lane of its own"
+    "$lab" plot one --lane 0 > /dev/null 2>&1
+    [ $? = 2 ] || fail "--lane 0 was accepted"
+
+    # The one-lane study: its diagram shows the lane's own flow (the issue's
+    # trap: the all rows average in three empty lanes, a quarter of it).
+    printf '%s\n' '#Group,Adesired,Fleft,Iright,Ncars,Rreport,1,2,3,4,Wname' \
+        '0,65,10,3,0,x,100,0,0,0,Commuters' > onelane.csv
+    printf '%s\n' 'base = onelane.csv' 'steps = 480' 'warmup = 160' \
+        'detector = 0, 5280, 10560, 15840' 'vary 0.1 = 100, 200' > onelane.txt
+    "$lab" run onelane.txt --jobs 2 > /dev/null 2>&1 || fail "one-lane study"
+    "$lab" plot onelane-results > /dev/null 2> err.txt || fail "one-lane plot: $(cat err.txt)"
+    lane1=$(awk -F, '$3 == "1" { printf "%s ", $6 }' onelane-results/results.csv)
+    drawn=$(awk '/^[0-9]/ { printf "%.1f ", $2 }' onelane-results/fundamental.dat)
+    [ -n "$lane1" ] && [ "$lane1" = "$drawn" ] ||
+        fail "the one-lane diagram draws flows '$drawn', lane 1 carried '$lane1'"
+    awk '/^[0-9]/ && $2 > 2000 { found = 1 } END { exit !found }' onelane-results/fundamental.dat ||
+        fail "the one-lane diagram peaks below 2000 vph: $(cat onelane-results/fundamental.dat)"
+    grep -q "cars in lane 1 of Commuters (group 0, column 1)" onelane-results/fundamental.gp ||
+        fail "the group's name is not in the title: $(grep multiplot onelane-results/fundamental.gp)"
+
+    # A table the plot cannot use is refused with the reason, never read past
+    # a row's end (issue 28: garbage points and exit 0, an abort under ASan).
+    cp -r one damaged
+    cut -d, -f1-2,4- one/results.csv > damaged/results.csv      # without 1.I
+    "$lab" plot damaged > /dev/null 2> err.txt
+    [ $? = 1 ] && grep -q "results.csv:1: column 3 is 'lane' where the experiment needs '1.I'" err.txt ||
+        fail "a table without a varied column: $(cat err.txt)"
+    cut -d, -f1-7 one/results.csv > damaged/results.csv         # no speed columns
+    "$lab" plot damaged > /dev/null 2> err.txt
+    [ $? = 1 ] && grep -q "needs 'space_mean_speed_mph'" err.txt || fail "a table without speeds: $(cat err.txt)"
+    { cat one/results.csv; echo "7,60"; } > damaged/results.csv # a short row
+    "$lab" plot damaged > /dev/null 2> err.txt
+    [ $? = 1 ] && grep -q "results.csv:32: 2 fields where the header has" err.txt ||
+        fail "a short row: $(cat err.txt)"
+    sed '3s/,2,/,2,9,/' one/results.csv > damaged/results.csv    # a long row
+    "$lab" plot damaged > /dev/null 2> err.txt
+    [ $? = 1 ] && grep -q "results.csv:3: " err.txt || fail "a long row: $(cat err.txt)"
+    head -1 one/results.csv | cut -d, -f1 > damaged/results.csv  # only the run column
+    "$lab" plot damaged > /dev/null 2> err.txt
+    [ $? = 1 ] && grep -q "results.csv:1: column 2 is ''" err.txt || fail "a header of one column: $(cat err.txt)"
+    : > damaged/results.csv
+    "$lab" plot damaged > /dev/null 2> err.txt
+    [ $? = 1 ] && grep -q "results.csv is empty" err.txt || fail "an empty table: $(cat err.txt)"
 fi
+
+# Sections: density, flow and speed of the table come from the stretches
+# (Edie), so flow = density x speed on every row with cars.
+{ cat exp.txt; echo "section = 0..5280, 20000..1000"; } | grep -v '^vary 1.I' > sections.txt
+"$lab" run sections.txt --jobs 2 > /dev/null 2>&1 || fail "an experiment with sections"
+[ -s sections-results/runs/0001/sections.csv ] || fail "the runs did not measure the sections"
+grep -q '^section = 0..5280, 20000..1000$' sections-results/experiment.txt ||
+    fail "the folder's experiment lost its sections"
+awk -F, 'NR > 1 && $7 != "" {
+        err = $6 - $5 * $7; if (err < 0) err = -err
+        if (err > 0.0005 * ($5 + $7) + 0.05) { print "row " NR ": " $0; bad = 1 }
+    } END { exit bad }' sections-results/results.csv || fail "flow is not density x speed with sections"
 
 [ $failures = 0 ] && echo "lab: all checks passed"
 exit $((failures > 0))

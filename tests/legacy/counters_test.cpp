@@ -104,7 +104,7 @@ TEST_F(CountersAtTheirLimits, RunStopsAtTheLastCountableStep) {
     EXPECT_EQ(world.run.running, 0);
     EXPECT_TRUE(coretest::ringConsistent());
     // Enter again: said again, and still no step.
-    handleRunKey(13);
+    handleRunKey(ResumeKey);
     ticks(3);
     EXPECT_EQ(world.run.stepCount, INT_MAX);
     EXPECT_EQ(log.take(), "Stopped at step 2147483647, the last step that can be counted\r\n"

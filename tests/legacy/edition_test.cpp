@@ -9,7 +9,7 @@
 #include "frontend/geometry.h"
 #include "frontend/inspect.h"
 #include "frontend/title.h"
-#include "frontend/view.h"
+#include "frontend/road_canvas.h"
 
 using coretest::CarAt;
 using coretest::freshWorld;
@@ -23,8 +23,8 @@ std::string titleNow() {
 }
 
 void clientArea(int width, int height) {
-    view.clientWidth = width;
-    view.clientHeight = height;
+    roadCanvas.clientWidth = width;
+    roadCanvas.clientHeight = height;
     LaneLine lines[LaneLineCapacity];
     layoutLaneLines(lines, LaneLineCapacity);
 }
@@ -84,8 +84,8 @@ TEST_F(LegacyGeometry, PixelConversionsTruncate) {
 
 TEST_F(LegacyGeometry, LinesTruncate) {
     freshWorld(LegacyEdition);
-    view.clientWidth = 1000;
-    view.clientHeight = 500;
+    roadCanvas.clientWidth = 1000;
+    roadCanvas.clientHeight = 500;
     LaneLine lines[LaneLineCapacity];
     int count = layoutLaneLines(lines, LaneLineCapacity);
     ASSERT_EQ(count, 67);
@@ -96,7 +96,7 @@ TEST_F(LegacyGeometry, LinesTruncate) {
     EXPECT_EQ(lines[1].y, 7);     // 7.81
     EXPECT_EQ(lines[3].y, 23);    // 23.44
     EXPECT_EQ(lines[5].y, 39);    // 39.06
-    EXPECT_EQ(view.laneLines[1][1].y, 39);
+    EXPECT_EQ(roadCanvas.laneLines[1][1].y, 39);
 }
 
 TEST_F(LegacyHitTest, CarsChangingIntoTheLaneAreNotHitThere) {

@@ -10,7 +10,7 @@
 #include "frontend/legacy/front.h"
 #include "files/snapshot.h"
 #include "commands/commands.h"
-#include "frontend/view.h"
+#include "frontend/road_canvas.h"
 
 using coretest::CarAt;
 using coretest::freshWorld;
@@ -37,8 +37,8 @@ long fileSize(const std::string& path) {
 // The lane lines of a 1320 x 768 client area, as the last paint records
 // them: one pixel per foot, row r's line k at y = 48 r + 12 k.
 void paintedLaneLines() {
-    view.clientWidth = 1320;
-    view.clientHeight = 768;
+    roadCanvas.clientWidth = 1320;
+    roadCanvas.clientHeight = 768;
     LaneLine lines[LaneLineCapacity];
     layoutLaneLines(lines, LaneLineCapacity);
 }

@@ -6,7 +6,7 @@
 #include "core/platform.h"
 #include "core/sim.h"
 #include "core/world.h"
-#include "frontend/view.h"
+#include "frontend/road_canvas.h"
 
 #include <gtest/gtest.h>
 
@@ -30,8 +30,8 @@ protected:
 
     void SetUp() override {
         resetWorld(CurrentEdition);
-        view.clientWidth = 1320;
-        view.clientHeight = 768;
+        roadCanvas.clientWidth = 1320;
+        roadCanvas.clientHeight = 768;
         for (Group& g : world.groups)
             g.colour = int(Red);
         screen = GetDC(nullptr);
@@ -57,7 +57,7 @@ protected:
         world.carTotal++;
     }
 
-    void paint() { ComposeFrame(target, view.clientWidth, view.clientHeight); }
+    void paint() { ComposeFrame(target, roadCanvas.clientWidth, roadCanvas.clientHeight); }
     COLORREF at(int x, int y) { return GetPixel(target, x, y); }
 
     int countInRow(int y, COLORREF colour) {
@@ -98,8 +98,8 @@ TEST_F(GdiPaint, LaneLinesSolidAtRowEdgesDottedBetween) {
     EXPECT_TRUE(countInRow(47, Black) == 1320 || countInRow(49, Black) == 1320);
     // Between lines the road is white.
     EXPECT_EQ(countInRow(6, White), 1320);
-    EXPECT_EQ(view.laneLines[16][0].y, 768);
-    EXPECT_EQ(view.laneLines[16][0].x, 1320);
+    EXPECT_EQ(roadCanvas.laneLines[16][0].y, 768);
+    EXPECT_EQ(roadCanvas.laneLines[16][0].x, 1320);
 }
 
 TEST_F(GdiPaint, ConstructionZoneShadesTheMiddleOfRowSeven) {

@@ -1,9 +1,13 @@
 #!/bin/bash
 # The run command without a display: scripts/run.sh must serve the virtual
 # display to a web browser on this machine only, show the main window
-# there, and on Ctrl+C end everything it started.
+# there, and on Ctrl+C end everything it started. A real browser, Chromium
+# headless, opens the printed address and checks what a user would see
+# (tests/wine/browser-view.js).
 #
 # Usage: tests/wine/run-in-browser.sh [build-dir]     (default: build-win)
+#   OMBRANE_SCREENSHOT=docs/browser-view.png keeps the browser's screenshot
+#   there (how the user documentation's picture is made).
 # Prints one line per check and "N passed, M failed"; exits non-zero on any
 # failure.
 set -u
@@ -12,7 +16,7 @@ ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 BUILD=${1:-$ROOT/build-win}
 . "$ROOT/scripts/wine-harness.sh"
 
-for tool in curl vncsnapshot convert xdotool ss; do
+for tool in curl vncsnapshot convert xdotool ss node chromium; do
     command -v "$tool" >/dev/null 2>&1 || { echo "missing $tool (scripts/install-deps.sh installs it)"; fail "tools present"; finish; }
 done
 
@@ -21,14 +25,13 @@ WORK=$(mktemp -d /tmp/ombrane-run-web.XXXXXX)
 # the leftovers are found: Wine's own server and services included.
 MARK=OMBRANE_RUN_CHECK=$$.$RANDOM
 RUN_PID=
+HOLDER_PID=
 
 started_by_run() { # ids of the live processes that carry MARK
-    local environ
-    for environ in /proc/[0-9]*/environ; do
-        grep -qsxzF -- "$MARK" "$environ" && { environ=${environ#/proc/}; echo "${environ%/environ}"; }
-    done
+    grep -lsxzF -- "$MARK" /proc/[0-9]*/environ | sed 's#^/proc/\([0-9]*\)/environ$#\1#'
 }
 run_cleanup() {
+    [ -n "$HOLDER_PID" ] && kill "$HOLDER_PID" 2>/dev/null
     [ -n "$RUN_PID" ] && kill -TERM "$RUN_PID" 2>/dev/null && sleep 5
     local pid
     for pid in $(started_by_run); do kill -KILL "$pid" 2>/dev/null; done
@@ -64,7 +67,7 @@ show_leftover() {
 wait_for_address() {
     url=
     for _ in $(seq 600); do
-        url=$(grep -o 'http://localhost:[0-9]*/vnc.html?autoconnect=1' "$WORK/run.out" | head -n1)
+        url=$(grep -o 'http://localhost:[0-9]*/vnc.html?[^ ]*' "$WORK/run.out" | head -n1)
         [ -n "$url" ] && break
         kill -0 "$RUN_PID" 2>/dev/null || break
         sleep 0.5
@@ -76,13 +79,20 @@ wait_for_address() {
     [ -n "$url" ]
 }
 
+# Another program holds the first port: the next free one is taken.
+node -e "require('net').createServer().listen($port, '127.0.0.1')" &
+HOLDER_PID=$!
+eventually 10 bash -c "(exec 3<>/dev/tcp/127.0.0.1/$port) 2>/dev/null"
+
 start_run
 wait_for_address
 check "the run command prints the address to open" test -n "$url"
 [ -n "$url" ] || { sed 's/^/#   /' "$WORK/run.out"; finish; }
 log "$url"
+check "a port taken by another program is passed over" test "$web_port" -gt "$port"
+check "the address opens the view scaled to the browser window" grep -q 'resize=scale' <<<"$url"
 
-check "noVNC's page is served" bash -c "curl -fsS '${url/localhost/127.0.0.1}' | grep -q '<title>noVNC</title>'"
+check "noVNC's page is served" bash -c "curl -fsS '${url/localhost/127.0.0.1}' | grep '<title>noVNC</title>' >/dev/null"
 # Local addresses of what listens on a port, one a line.
 listening_on() { ss -Hltn "sport = :$1" | awk '{ print $4 }' | sed 's/:[0-9]*$//'; }
 loopback_only() { local a; a=$(listening_on "$1"); [ -n "$a" ] && ! grep -qvE '^(127\.0\.0\.1|\[::1\])$' <<<"$a"; }
@@ -111,6 +121,39 @@ shown_through_vnc() {
 [ -n "$MAIN" ] && check "a screenshot through the VNC server shows the window" eventually 20 shown_through_vnc
 log "white in the window's middle: ${inside:-?} %, in the screen's corner: ${outside:-?} %"
 
+# The first look in a real browser.
+browser_checks() { # arguments of browser-view.js
+    local out=$WORK/browser$#.out status=0
+    node "$ROOT/tests/wine/browser-view.js" "$@" >"$out" 2>&1 || status=$?
+    while IFS= read -r line; do
+        case $line in
+            "ok   - "*) pass "${line#ok   - }" ;;
+            "FAIL - "*) fail "${line#FAIL - }" ;;
+            "# "*) log "browser: ${line#\# }" ;;
+        esac
+    done <"$out"
+    if [ "$status" != 0 ] && ! grep -q '^FAIL' "$out"; then
+        fail "the browser checks ended with status $status"
+        sed 's/^/#   /' "$out"
+    fi
+}
+if [ -n "$MAIN" ]; then
+    browser_checks "$url" "$WORK/browser-view.png" "$MAIN"
+    [ -n "${OMBRANE_SCREENSHOT:-}" ] && [ -f "$WORK/browser-view.png" ] && cp "$WORK/browser-view.png" "$OMBRANE_SCREENSHOT"
+    check "the run command's console says a browser has connected" \
+        grep -q '^A browser has connected to the view\.' "$WORK/run.out"
+
+    # A browser that cannot reach the display behind the page: the VNC
+    # server has gone.
+    vnc_server=$(ps -o pid=,comm= --ppid "$RUN_PID" | awk '$2 == "x11vnc" { print $1 }')
+    check "the VNC server is found to stop it" test -n "$vnc_server"
+    [ -n "$vnc_server" ] && kill "$vnc_server"
+    browser_checks --cannot-connect "$url"
+    says_cannot_connect() { grep -q '^A browser could not connect: ' "$WORK/run.out"; }
+    check "the run command's console says why a browser could not connect" eventually 10 says_cannot_connect
+    grep '^A browser could not connect' "$WORK/run.out" | head -n1 | sed 's/^/# /'
+fi
+
 before=$(started_by_run | wc -l)
 kill -INT -- -"$RUN_PID"
 check "Ctrl+C ends the run command" eventually 60 ended
@@ -119,6 +162,27 @@ check "nothing it started is left after Ctrl+C ($before processes before)" event
 show_leftover
 closed() { ! (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
 check "the web and VNC ports are closed again" bash -c "$(declare -f closed); closed $web_port && closed $vnc_port"
+kill "$HOLDER_PID" 2>/dev/null
+wait "$HOLDER_PID" 2>/dev/null
+HOLDER_PID=
+
+# Ctrl+C while Wine is still starting, as soon as the address shows.
+wine_started() { ps -o comm= --ppid "$RUN_PID" | grep -q '^ombrane'; }
+start_run
+if wait_for_address && eventually 30 wine_started; then
+    kill -INT -- -"$RUN_PID"
+    if xdotool search --onlyvisible --name '^Ombrane 0\.8 - ' >/dev/null 2>&1; then
+        log "Ctrl+C came after the main window showed"
+    else
+        log "Ctrl+C came before the main window showed"
+    fi
+    check "Ctrl+C during start-up ends the run command" eventually 60 ended
+    ended && RUN_PID=
+    check "nothing it started is left after Ctrl+C during start-up" eventually 20 nothing_left
+    show_leftover
+else
+    fail "Wine starts under the run command"
+fi
 
 # A TERM to the command alone, none to what it started, ends all the same.
 start_run

@@ -1,12 +1,12 @@
 // The live views drawn with the real GDI into a DIB section, as their windows
 // draw them, on the densest road; prints the tick and paint times for the
 // README. Built with MinGW, run under Wine by scripts/wine-tests.sh.
-#include "programs/ombrane/views.h"
+#include "programs/ombrane/view_windows.h"
 
 #include "core/sim.h"
 #include "core/world.h"
 #include "frontend/plots.h"
-#include "frontend/views.h"
+#include "frontend/live_views.h"
 #include "resources/resource.h"
 
 #include <gtest/gtest.h>
