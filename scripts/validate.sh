@@ -1,0 +1,177 @@
+#!/usr/bin/env bash
+# Measures the figures that docs/validation.md sets beside published traffic
+# figures, from runs of the experiments in examples/validation/.
+#
+#   scripts/validate.sh              full runs; rewrites the tables of docs/validation.md
+#   scripts/validate.sh --check      shortened runs; exits 1 when a figure leaves its band
+#
+# OMBRANE_LAB names the ombrane-lab to use (default build/native/ombrane-lab,
+# which runs the ombrane-batch beside it); OMBRANE_JOBS the runs at once.
+set -euo pipefail
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
+lab=${OMBRANE_LAB:-$source_dir/build/native/ombrane-lab}
+jobs=${OMBRANE_JOBS:-$(nproc)}
+mode=full
+case "${1:-}" in
+    "") ;;
+    --check) mode=check ;;
+    *) echo "usage: scripts/validate.sh [--check]" >&2; exit 2 ;;
+esac
+[ -x "$lab" ] || { echo "validate.sh: $lab not found; build the native preset first" >&2; exit 1; }
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/ombrane-validate.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+failures=0
+
+# The experiment, shortened for --check: fewer steps and only the values
+# named (the sweep's points nearest each figure).
+experiment() {   # name, [steps warmup], [KEY=LIST replacing "vary KEY"]...
+    local name=$1 src=$source_dir/examples/validation/$1.txt
+    shift
+    if [ "$mode" = full ]; then
+        echo "$src"
+        return
+    fi
+    # A copy of the examples' layout in the scratch folder, so that the
+    # experiment's relative base path still resolves.
+    mkdir -p "$work/examples/validation"
+    cp "$source_dir"/examples/*.csv "$work/examples/"
+    cp "$source_dir"/examples/validation/*.csv "$work/examples/validation/"
+    local copy=$work/examples/validation/$name.txt
+    local steps=$1 warmup=$2
+    shift 2
+    sed -e "s/^steps *=.*/steps = $steps/" -e "s/^warmup *=.*/warmup = $warmup/" "$src" > "$copy"
+    local pair key list
+    for pair in "$@"; do
+        key=${pair%%=*} list=${pair#*=}
+        sed -i "s/^vary $key *=.*/vary $key = $list/" "$copy"
+    done
+    echo "$copy"
+}
+
+run() {          # experiment file, output folder
+    if ! "$lab" run "$1" --jobs "$jobs" --out "$2" --force > "$2.log" 2>&1; then
+        echo "validate.sh: ombrane-lab run $1 failed:" >&2
+        tail -n 20 "$2.log" >&2
+        exit 1
+    fi
+}
+
+# One line per run: its varied values, then density, flow and space-mean speed
+# per lane, averaged over the lanes that held cars (an empty lane would pull
+# the mean down); columns are found by their names.
+per_lane() {     # results.csv
+    awk -F, '
+        NR == 1 {
+            for (i = 1; i <= NF; i++) col[$i] = i
+            nvary = col["lane"] - 2
+            next
+        }
+        $col["lane"] == "all" { next }
+        $col["cars"] + 0 > 0.5 {
+            run = $1
+            if (!(run in seen)) { seen[run] = 1; order[++runs] = run
+                key[run] = ""; for (i = 2; i < 2 + nvary; i++) key[run] = key[run] $i " " }
+            lanes[run]++
+            density[run] += $col["density_vpmpl"]
+            flow[run] += $col["flow_vph"]
+            speed[run] += $col["space_mean_speed_mph"]
+        }
+        END {
+            for (r = 1; r <= runs; r++) { run = order[r]; n = lanes[run]
+                printf "%s%.2f %.1f %.2f\n", key[run], density[run] / n, flow[run] / n, speed[run] / n }
+        }' "$1"
+}
+
+# Checks a figure against its band: both ends inclusive.
+band() {         # name, value, low, high
+    if awk -v v="$2" -v lo="$3" -v hi="$4" 'BEGIN { exit !(v >= lo && v <= hi) }'; then
+        echo "  $1: $2 (band $3 to $4)"
+    else
+        echo "FAIL: $1: $2 is outside $3 to $4" >&2
+        failures=$((failures + 1))
+    fi
+}
+
+echo "== Capacity of the calibrated motorway"
+if [ "$mode" = full ]; then
+    exp=$(experiment capacity)
+else
+    exp=$(experiment capacity 19200 6400 "1.N=540, 580, 620, 660, 700, 740")
+fi
+run "$exp" "$work/capacity"
+per_lane "$work/capacity/results.csv" > "$work/capacity.txt"
+# Columns: trucks, cars, density, flow, speed. Capacity is the highest flow.
+read -r cap_cars dens_cars < <(awk '$1 == 0 && $4 > best { best = $4; d = $3 } END { printf "%.0f %.1f\n", best, d }' "$work/capacity.txt")
+read -r cap_trucks < <(awk '$1 > 0 && $4 > best { best = $4 } END { printf "%.0f\n", best }' "$work/capacity.txt")
+truck_ratio=$(awk -v a="$cap_trucks" -v b="$cap_cars" 'BEGIN { printf "%.3f", a / b }')
+band "capacity, cars only (veh/h/lane)" "$cap_cars" 2250 2400
+band "density at capacity (veh/mi/lane)" "$dens_cars" 38 47
+band "capacity with 11 % trucks / without" "$truck_ratio" 0.85 0.97
+
+echo "== The congested branch of one lane"
+if [ "$mode" = full ]; then
+    exp=$(experiment congested)
+else
+    exp=$(experiment congested 9600 3200 "0.1=230, 430")
+fi
+run "$exp" "$work/congested"
+per_lane "$work/congested/results.csv" > "$work/congested.txt"
+# Columns: cars, density, flow, speed. A least-squares line through the
+# points above capacity (slower than the desired 65 mph): its slope is the backward wave speed, its end at
+# zero flow the jam density.
+read -r wave_mph jam_density < <(awk '$4 < 63 {
+        n++; sx += $2; sy += $3; sxx += $2 * $2; sxy += $2 * $3 }
+    END { b = (n * sxy - sx * sy) / (n * sxx - sx * sx); a = (sy - b * sx) / n
+        printf "%.2f %.0f\n", -b, -a / b }' "$work/congested.txt")
+wave_kmh=$(awk -v w="$wave_mph" 'BEGIN { printf "%.1f", w * 1.609344 }')
+band "backward wave speed in dense traffic (km/h)" "$wave_kmh" 14 16
+band "jam density (veh/mi/lane)" "$jam_density" 285 300
+
+if [ "$mode" = full ]; then
+    echo "== What column C gives, on one lane"
+    run "$(experiment one-lane)" "$work/one-lane"
+    per_lane "$work/one-lane/results.csv" > "$work/one-lane.txt"
+fi
+
+if [ "$mode" = check ]; then
+    [ "$failures" -eq 0 ] || { echo "$failures validation figures out of their bands" >&2; exit 1; }
+    echo "All validation figures inside their bands"
+    exit 0
+fi
+
+# --- Full mode: the tables of docs/validation.md -----------------------------
+doc=$source_dir/docs/validation.md
+{
+    echo "| Quantity | Published | Ombrane | Reproduce | Verdict |"
+    echo "|---|---|---|---|---|"
+    echo "| Capacity per lane, cars only | 2,250 to 2,400 cars/h/lane at 60 to 70 mph [HCM] | $(printf "%'d" "$cap_cars") cars/h/lane | \`capacity.txt\` | inside the band |"
+    echo "| Density at capacity | 45 cars/mi/lane [HCM] | $dens_cars cars/mi/lane | \`capacity.txt\` | a little below: the cars keep their full speed up to capacity |"
+    echo "| Trucks lower capacity | 11 % trucks: about 10 % lower (factor 0.90) [HCM] | factor $truck_ratio | \`capacity.txt\` | lower, by less than the manual's factor |"
+    echo "| Backward wave speed in dense traffic | 15 to 20 km/h [KR96, SH07, S08] | $wave_kmh km/h ($wave_mph mph) | \`congested.txt\` | at the band's lower edge |"
+    echo "| Jam density | 185 to 250 cars/mi/lane [RPM] | $jam_density cars/mi/lane | \`congested.txt\` | outside: stopped cars stand bumper to bumper |"
+} > "$work/table.md"
+{
+    echo "| C (car lengths) | Time gap at 55 / 65 / 75 mph | Capacity by the formula, 55 / 65 / 75 mph | Capacity measured, 55 / 65 / 75 mph |"
+    echo "|---|---|---|---|"
+    # Columns: A, C, cars, density, flow, speed.
+    awk '{ if ($5 > best[$1 " " $2]) best[$1 " " $2] = $5 }
+        END {
+            n = split("6 7 8 9 10", c, " ")
+            for (i = 1; i <= n; i++) { C = c[i]
+                printf "| %s | %.2f / %.2f / %.2f s ", C, (C - 1) * 18 / (55 * 5280 / 3600), (C - 1) * 18 / (65 * 5280 / 3600), (C - 1) * 18 / (75 * 5280 / 3600)
+                printf "| %.0f / %.0f / %.0f ", 55 * 5280 / (18 * C), 65 * 5280 / (18 * C), 75 * 5280 / (18 * C)
+                printf "| %.0f / %.0f / %.0f |\n", best["55 " C], best["65 " C], best["75 " C] }
+        }' "$work/one-lane.txt"
+} > "$work/ctable.md"
+
+# Replaces what lies between a pair of markers with a file.
+splice() {       # marker name, file
+    awk -v name="$1" -v file="$2" '
+        $0 == "<!-- " name " -->" { print; while ((getline line < file) > 0) print line; skip = 1; next }
+        $0 == "<!-- /" name " -->" { skip = 0 }
+        !skip' "$doc" > "$doc.new" && mv "$doc.new" "$doc"
+}
+splice table "$work/table.md"
+splice c-table "$work/ctable.md"
+echo "Wrote $doc"
