@@ -21,6 +21,12 @@ esac
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/ombrane-validate.XXXXXX")
 trap 'rm -rf "$work"' EXIT
+# A scratch copy of the examples' layout: shortened experiments and
+# variations of the scenarios are written there, and their relative groups
+# paths still resolve.
+mkdir -p "$work/examples/validation"
+cp "$source_dir"/examples/*.csv "$work/examples/"
+cp "$source_dir"/examples/validation/*.csv "$source_dir"/examples/validation/*.scenario "$work/examples/validation/"
 failures=0
 
 # The experiment, shortened for --check: fewer steps and only the values
@@ -32,11 +38,6 @@ experiment() {   # name, [steps warmup], [KEY=LIST replacing "vary KEY"]...
         echo "$src"
         return
     fi
-    # A copy of the examples' layout in the scratch folder, so that the
-    # experiment's relative base path still resolves.
-    mkdir -p "$work/examples/validation"
-    cp "$source_dir"/examples/*.csv "$work/examples/"
-    cp "$source_dir"/examples/validation/*.csv "$work/examples/validation/"
     local copy=$work/examples/validation/$name.txt
     local steps=$1 warmup=$2
     shift 2
@@ -128,6 +129,71 @@ wave_kmh=$(awk -v w="$wave_mph" 'BEGIN { printf "%.1f", w * 1.609344 }')
 band "backward wave speed in dense traffic (km/h)" "$wave_kmh" 14 16
 band "jam density (veh/mi/lane)" "$jam_density" 285 300
 
+# The scenarios run with ombrane-batch itself.
+batch=$(dirname "$lab")/ombrane-batch
+scenario() {     # name, output folder, ombrane-batch options...
+    local name=$1 out=$2
+    shift 2
+    mkdir -p "$out"
+    if ! (cd "$out" && "$batch" "$@" "$work/examples/validation/$name.scenario" > console.log 2>&1); then
+        echo "validate.sh: ombrane-batch $name.scenario failed:" >&2
+        tail -n 20 "$out/console.log" >&2
+        exit 1
+    fi
+}
+# The mean over the periods from FROM to TO seconds of a column of the
+# measures file's rows for the whole road, found by its name.
+measure() {      # measures.csv, column, from, to
+    awk -F, -v name="$2" -v from="$3" -v to="$4" '
+        NR == 1 { for (i = 1; i <= NF; i++) col[$i] = i; next }
+        $col["lane"] == "all" && $1 + 0 >= from && $1 + 0 <= to { sum += $col[name]; n++ }
+        END { printf "%.1f\n", n ? sum / n : -1 }' "$1"
+}
+
+echo "== The front of a standing jam"
+scenario jam-front "$work/jam-front" --steps 4000 --trajectories cars.csv --every 4
+# Each car that stood still leaves the queue when it is back above 10 mph;
+# the front is where the cars leave it. A least-squares line through the
+# first 40 departures: its slope is the front's speed.
+front_kmh=$(awk -F, 'NR > 1 {
+        car = $2; t = $1; x = $5; v = $6
+        if (v < 1 && t > 60) stopped[car] = 1
+        if (stopped[car] && v >= 10 && !(car in left)) { left[car] = t; print t, x }
+    }' "$work/jam-front/cars.csv" | sort -n | head -n 40 | awk '
+        { n++; sx += $1; sy += $2; sxx += $1 * $1; sxy += $1 * $2 }
+        END { b = (n * sxy - sx * sy) / (n * sxx - sx * sx)
+            printf "%.1f\n", -b * 3600 / 5280 * 1.609344 }')
+band "speed of a jam's front (km/h)" "$front_kmh" 14.5 20
+
+echo "== A bottleneck switched on and off"
+scenario bottleneck "$work/bottleneck" --measures lanes.csv --period 960
+# Before the zone: the last 5 of its first 10 minutes. The discharge: from
+# a minute after the zone is off (15:00), three minutes, while the queue
+# empties past the detectors.
+before_flow=$(measure "$work/bottleneck/lanes.csv" flow_vph 360 600)
+discharge=$(measure "$work/bottleneck/lanes.csv" flow_vph 1020 1140)
+queue_peak=$(awk -F, 'NR == 1 { for (i = 1; i <= NF; i++) col[$i] = i; next }
+    $col["lane"] == "all" && $col["stopped_cars"] > m { m = $col["stopped_cars"] }
+    END { printf "%.0f\n", m }' "$work/bottleneck/lanes.csv")
+drop=$(awk -v d="$discharge" -v c="$cap_cars" 'BEGIN { printf "%.1f", 100 * (1 - d / c) }')
+band "queue discharge (veh/h/lane)" "$discharge" 2050 2400
+band "capacity drop (%)" "$drop" 0 12
+
+echo "== A ring without a bottleneck, with and without noise"
+scenario ring-noise "$work/ring-noise" --measures lanes.csv --period 480
+sed -e 's/^noise group 0 = .*/noise group 0 = 0/' "$work/examples/validation/ring-noise.scenario" \
+    > "$work/examples/validation/ring-calm.scenario"
+scenario ring-calm "$work/ring-calm" --measures lanes.csv --period 480
+first_stop=$(awk -F, 'NR == 1 { for (i = 1; i <= NF; i++) col[$i] = i; next }
+    $col["lane"] == "all" && $col["stopped_cars"] > 0 { print $1; exit }' "$work/ring-noise/lanes.csv")
+first_stop=${first_stop:-never}
+noisy_stopped=$(measure "$work/ring-noise/lanes.csv" stopped_cars 600 1200)
+noisy_jams=$(measure "$work/ring-noise/lanes.csv" jams 600 1200)
+calm_stopped=$(measure "$work/ring-calm/lanes.csv" stopped_cars 0 1200)
+# Measures of the whole road count stopped cars over its four lanes.
+band "stopped cars on the noisy ring" "$noisy_stopped" 0.3 5
+band "stopped cars on the calm ring" "$calm_stopped" 0 0
+
 if [ "$mode" = full ]; then
     echo "== What column C gives, on one lane"
     run "$(experiment one-lane)" "$work/one-lane"
@@ -150,6 +216,9 @@ doc=$source_dir/docs/validation.md
     echo "| Trucks lower capacity | 11 % trucks: about 10 % lower (factor 0.90) [HCM] | factor $truck_ratio | \`capacity.txt\` | lower, by less than the manual's factor |"
     echo "| Backward wave speed in dense traffic | 15 to 20 km/h [KR96, SH07, S08] | $wave_kmh km/h ($wave_mph mph) | \`congested.txt\` | at the band's lower edge |"
     echo "| Jam density | 185 to 250 cars/mi/lane [RPM] | $jam_density cars/mi/lane | \`congested.txt\` | outside: stopped cars stand bumper to bumper |"
+    echo "| Speed of a jam's front | 15 to 20 km/h [KR96, S08] | $front_kmh km/h | \`jam-front.scenario\` | inside the band |"
+    echo "| Queue discharge after a bottleneck | 5 to 10 % below capacity [HA91, CB99] | $discharge cars/h/lane, $drop % below capacity (queue of up to $queue_peak stopped cars) | \`bottleneck.scenario\` | at the low end: the cars leave a queue nearly as closely as they follow |"
+    echo "| A jam that forms by itself | within minutes, on a ring without bottleneck [S08] | with noise: first stopped car at $first_stop s, then $noisy_stopped stopped cars in $noisy_jams jams on average; without noise: $calm_stopped | \`ring-noise.scenario\` | only small, short jams: see below |"
 } > "$work/table.md"
 {
     echo "| C (car lengths) | Time gap at 55 / 65 / 75 mph | Capacity by the formula, 55 / 65 / 75 mph | Capacity measured, 55 / 65 / 75 mph |"
