@@ -208,17 +208,24 @@ fi
 
 # --- Full mode: the tables of docs/validation.md -----------------------------
 doc=$source_dir/docs/validation.md
+# Where a figure lies against its published band, in words.
+verdict() {      # value, low, high, why when outside
+    awk -v v="$1" -v lo="$2" -v hi="$3" -v why="$4" 'BEGIN {
+        if (v < lo) print "below the band" (why != "" ? ": " why : "")
+        else if (v > hi) print "above the band" (why != "" ? ": " why : "")
+        else print "inside the band" }'
+}
 {
     echo "| Quantity | Published | Ombrane | Reproduce | Verdict |"
     echo "|---|---|---|---|---|"
-    echo "| Capacity per lane, cars only | 2,250 to 2,400 cars/h/lane at 60 to 70 mph [HCM] | $(printf "%'d" "$cap_cars") cars/h/lane | \`capacity.txt\` | inside the band |"
-    echo "| Density at capacity | 45 cars/mi/lane [HCM] | $dens_cars cars/mi/lane | \`capacity.txt\` | a little below: the cars keep their full speed up to capacity |"
-    echo "| Trucks lower capacity | 11 % trucks: about 10 % lower (factor 0.90) [HCM] | factor $truck_ratio | \`capacity.txt\` | lower, by less than the manual's factor |"
-    echo "| Backward wave speed in dense traffic | 15 to 20 km/h [KR96, SH07, S08] | $wave_kmh km/h ($wave_mph mph) | \`congested.txt\` | at the band's lower edge |"
-    echo "| Jam density | 185 to 250 cars/mi/lane [RPM] | $jam_density cars/mi/lane | \`congested.txt\` | outside: stopped cars stand bumper to bumper |"
-    echo "| Speed of a jam's front | 15 to 20 km/h [KR96, S08] | $front_kmh km/h | \`jam-front.scenario\` | inside the band |"
-    echo "| Queue discharge after a bottleneck | 5 to 10 % below capacity [HA91, CB99] | $discharge cars/h/lane, $drop % below capacity (queue of up to $queue_peak stopped cars) | \`bottleneck.scenario\` | at the low end: the cars leave a queue nearly as closely as they follow |"
-    echo "| A jam that forms by itself | within minutes, on a ring without bottleneck [S08] | with noise: first stopped car at $first_stop s, then $noisy_stopped stopped cars in $noisy_jams jams on average; without noise: $calm_stopped | \`ring-noise.scenario\` | only small, short jams: see below |"
+    echo "| Capacity per lane, cars only | 2,250 to 2,400 cars/h/lane at 60 to 70 mph [HCM] | $cap_cars cars/h/lane | \`capacity.txt\` | $(verdict "$cap_cars" 2250 2400 "") |"
+    echo "| Density at capacity | 45 cars/mi/lane [HCM] | $dens_cars cars/mi/lane | \`capacity.txt\` | below: the cars keep their full speed up to capacity |"
+    echo "| Trucks lower capacity | 11 % trucks worth 1.5 to 2 cars: factor 0.90 to 0.95 [HCM] | factor $truck_ratio | \`capacity.txt\` | $(verdict "$truck_ratio" 0.90 0.95 "") |"
+    echo "| Backward wave speed in dense traffic | 15 to 20 km/h [KR96, SH07, S08] | $wave_kmh km/h ($wave_mph mph) | \`congested.txt\` | $(verdict "$wave_kmh" 15 20 "kept there by capacity, see below") |"
+    echo "| Jam density | 185 to 250 cars/mi/lane [RPM] | $jam_density cars/mi/lane | \`congested.txt\` | $(verdict "$jam_density" 185 250 "stopped cars stand bumper to bumper") |"
+    echo "| Speed of a jam's front | 15 to 20 km/h [KR96, S08] | $front_kmh km/h | \`jam-front.scenario\` | $(verdict "$front_kmh" 15 20 "") |"
+    echo "| Capacity drop: queue discharge after a bottleneck | 5 to 10 % below capacity [HA91, CB99] | ${discharge%.*} cars/h/lane, $drop % below capacity (a queue of up to $queue_peak stopped cars) | \`bottleneck.scenario\` | $(verdict "$drop" 5 10 "the cars leave a queue nearly as closely as they follow") |"
+    echo "| A jam that forms by itself | within minutes, on a ring without bottleneck [S08] | with noise: first stopped car at $first_stop s, then $noisy_stopped stopped cars in $noisy_jams jams on average; without noise: $calm_stopped | \`ring-noise.scenario\` | only small, short jams, and only with noise: see below |"
 } > "$work/table.md"
 {
     echo "| C (car lengths) | Time gap at 55 / 65 / 75 mph | Capacity by the formula, 55 / 65 / 75 mph | Capacity measured, 55 / 65 / 75 mph |"
@@ -243,4 +250,29 @@ splice() {       # marker name, file
 }
 splice table "$work/table.md"
 splice c-table "$work/ctable.md"
+
+# The pictures: the calibrated motorway's fundamental diagram with the
+# manual's capacity band and density at capacity drawn in, and the
+# space-time diagrams of the bottleneck and of the noisy ring.
+awk '$1 == 0 { print $3, $4 > "'"$work"'/cars.dat" } $1 > 0 { print $3, $4 > "'"$work"'/trucks.dat" }' "$work/capacity.txt"
+gnuplot <<GP
+set terminal pngcairo size 900,560 font "sans,11"
+set output "$source_dir/docs/validation-fundamental.png"
+set title "Calibrated motorway: flow against density, per lane"
+set xlabel "density (vehicles per mile per lane)"
+set ylabel "flow (vehicles per hour per lane)"
+set key bottom right
+set grid
+set yrange [1500:2600]
+set object 1 rectangle from graph 0, first 2250 to graph 1, first 2400 fillcolor rgb "#d8ecd8" fillstyle solid 1.0 noborder behind
+set arrow 1 from 45, graph 0 to 45, graph 1 nohead dashtype 2 linecolor rgb "#3a7a3a"
+set label 1 "HCM capacity, 2,250 to 2,400" at graph 0.02, first 2375 textcolor rgb "#3a7a3a"
+set label 2 "HCM density at capacity" at 45.5, graph 0.08 textcolor rgb "#3a7a3a"
+plot "$work/cars.dat" using 1:2 with linespoints linewidth 2 pointtype 7 title "cars only", \
+     "$work/trucks.dat" using 1:2 with linespoints linewidth 2 pointtype 5 title "with 80 trucks (about 11 %)"
+GP
+for name in bottleneck ring-noise; do
+    scenario "$name" "$work/$name-plot" --plot plots
+    cp "$work/$name-plot/plots/space-time.png" "$source_dir/docs/validation-$name.png"
+done
 echo "Wrote $doc"
