@@ -3,6 +3,7 @@
 // file as the Open command would, presses Enter and calls the tick as the
 // window timer would, only without waiting between ticks.
 #include "commands/commands.h"
+#include "commands/scenario_command.h"
 #include "core/platform.h"
 #include "core/sim.h"
 #include "files/groups.h"
@@ -17,6 +18,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <sys/stat.h>
@@ -76,6 +78,21 @@ void run(const Options& o) {
         showProgress(world.run.stepCount, o.steps);
     }
     endProgress();
+}
+
+// A scenario's own measuring set-up, where the command line left it open.
+void takeScenarioSettings(const Scenario& s, Options& o) {
+    if (!o.stepsGiven && s.steps > 0)
+        o.steps = s.steps;
+    if (o.detectorCount == 0 && measuring(o))
+        for (const std::string& d : s.detectors)
+            if (o.detectorCount < MaxDetectors)
+                o.detectors[o.detectorCount++] = float(std::strtod(d.c_str(), nullptr));
+    const long long last = (long long)world.run.stepCount + o.steps;
+    for (std::size_t k = 0; k < s.events.size(); k++)
+        if (s.events[k].step >= last)
+            std::fprintf(stderr, "ombrane-batch: %s:%d: the event at step %d comes after the run's last step, %lld\n",
+                         s.path.c_str(), s.eventLines[k], s.events[k].step, last);
 }
 
 bool dumpCars(const char* path) {
@@ -189,7 +206,12 @@ int main(int argc, char** argv) {
     Options o;
     char problem[160];
     resetDefaults();  // the road length, for checking detector positions
-    if (!parseOptions(argc, argv, o, world.roadLength, problem, sizeof problem)) {
+    bool usable = parseOptions(argc, argv, o, world.roadLength, problem, sizeof problem);
+    if (usable && o.legacy && o.groupsPath && isScenarioPath(o.groupsPath)) {
+        std::snprintf(problem, sizeof problem, "the earlier edition does not open scenarios");
+        usable = false;
+    }
+    if (!usable) {
         std::fprintf(stderr, "ombrane-batch: %s\n%s", problem, UsageHint);
         return 2;
     }
@@ -215,7 +237,27 @@ int main(int argc, char** argv) {
     startUp(o);
     if (o.zone)
         handleRunKey('C');
-    if (o.groupsPath) {
+    const bool scenario = o.groupsPath && isScenarioPath(o.groupsPath);
+    if (scenario) {
+        Scenario s;
+        std::string problem;
+        int code = 1;
+        if (!openScenarioFile(o.groupsPath, s, &problem, &code)) {
+            std::fprintf(stderr, "ombrane-batch: %s\n", problem.c_str());
+            return code;
+        }
+        if (world.errorText[0]) {
+            std::fprintf(stderr, "ombrane-batch: %s was read only in part; nothing was run\n",
+                         scenarioGroupsPath(s).c_str());
+            return 1;
+        }
+        takeScenarioSettings(s, o);
+        if (o.rewindStep > o.steps) {
+            std::fprintf(stderr, "ombrane-batch: --rewind-check %ld is past the scenario's %ld steps\n",
+                         o.rewindStep, o.steps);
+            return 2;
+        }
+    } else if (o.groupsPath) {
         if (openGroupsFile(o.groupsPath, fileNameOf(o.groupsPath)) == 0)
             return 1;
         // The window keeps the rows read before a bad line; a batch run would

@@ -18,7 +18,8 @@ const char Usage[] =
     "                     [--section-measures FILE] [--section FROM..TO]...\n"
     "                     [--period STEPS] [--trajectories FILE] [--every STEPS]\n"
     "                     [--force] [--plot DIR] [--rewind-check S]\n"
-    "                     [--report FILE] [--strict] [--quiet] [GROUPS.csv]\n"
+    "                     [--report FILE] [--strict] [--quiet]\n"
+    "                     [GROUPS.csv | SCENARIO.scenario]\n"
     "       ombrane-batch --help | --version [--legacy]\n"
     "  --legacy        run the earlier edition (" OMBRANE_LEGACY_VERSION ")\n"
     "  --steps N       steps to simulate (default 4800, five simulated minutes);\n"
@@ -52,15 +53,20 @@ const char Usage[] =
     "  --help          print this and exit; --version: the edition's version\n"
     "  GROUPS.csv      groups file, read as the Open command reads it;\n"
     "                  its report file is written beside it\n"
+    "  SCENARIO.scenario  a scenario (current edition only): its groups file,\n"
+    "                  start, events and randomness; its steps and detectors\n"
+    "                  unless --steps or --detector is given; its report file\n"
+    "                  is written beside it (docs/scenarios.md)\n"
     "exit status:\n"
     "  0  the run is done\n"
-    "  1  a groups file refused, unreadable, read only in part or (--strict)\n"
-    "     warned about, or a snapshot\n"
-    "     refused, or an output that cannot be opened (nothing is run); the dump,\n"
-    "     the save or a measures, trajectories or plot output not written; a\n"
-    "     --rewind-check that found the two ends different or could not go back\n"
-    "  2  a bad option, or a --steps that would pass step 2147483647, the last\n"
-    "     that can be counted, from the restored snapshot's step (nothing is run)\n"
+    "  1  a groups file or scenario unreadable, a groups file refused, read\n"
+    "     only in part or (--strict) warned about, or a snapshot refused, or an\n"
+    "     output that cannot be opened (nothing is run); the dump, the save or a\n"
+    "     measures, trajectories or plot output not written; a --rewind-check\n"
+    "     that found the two ends different or could not go back\n"
+    "  2  a bad option or scenario contents refused, or a --steps that would\n"
+    "     pass step 2147483647, the last that can be counted, from the restored\n"
+    "     snapshot's step (nothing is run)\n"
     "  3  the run is done, but report lines could not be written\n";
 
 const char UsageHint[] = "Try 'ombrane-batch --help' for more information.\n";
@@ -156,6 +162,7 @@ bool parseOptions(int argc, char** argv, Options& o, float roadLength, char* pro
             if (!parseCount(value, 0, target))
                 return value ? fail("%s: '%s' is not a whole number of steps from 0 to 2147483647", a, shown)
                              : fail("%s needs a number of steps", a);
+            o.stepsGiven |= a[2] == 's';
             i++;
         } else if (!std::strcmp(a, "--multiplier")) {
             if (!parseCount(value, 1, &o.multiplier))

@@ -6,6 +6,7 @@
 struct Options {
     int legacy = 0;
     long steps = 4800;
+    int stepsGiven = 0;
     long multiplier = 1;
     int zone = 0;
     int multiplierGiven = 0;

@@ -1,6 +1,8 @@
 // Open, Save, New and Restart, without their windows.
 #include "commands/commands.h"
 
+#include "commands/scenario_command.h"
+
 #include "core/history.h"
 #include "core/platform.h"
 #include "core/sim.h"
@@ -39,6 +41,10 @@ int openGroupsFile(const char* path, const char* name) {
         world.reportToFile = 0;
         return 2;
     }
+    if (world.edition->opensScenarios && isScenarioPath(path)) {
+        Scenario scenario;
+        return openScenarioFile(path, scenario, nullptr, nullptr);
+    }
     if (std::strcmp(extension, ".csv") != 0) {
         ShowFileMessage("%s is not a csv file", name);
         return 0;
@@ -58,6 +64,7 @@ int openGroupsFile(const char* path, const char* name) {
     // The file writes into the groups as it is read: no earlier state of
     // this run may come back after it.
     clearHistory();
+    forgetScenario();
     world.carCountsRead = readGroupsFile(path);
     if (world.groupRowsRead == 0) {
         ConsoleLog("Could not read file %s\r\n", path);
@@ -123,6 +130,16 @@ void newCommand() {
 
 void restartCommand() {
     clearHistory();
+    // A scenario starts again from its files, as first opened.
+    if (!openedScenarioPath().empty()) {
+        const std::string path = openedScenarioPath();
+        world.run.constructionZone = 0;
+        world.run.running = 0;
+        world.hasTitleLine = 0;
+        Scenario scenario;
+        if (openScenarioFile(path.c_str(), scenario, nullptr, nullptr) == 1)
+            return;
+    }
     world.groupsName[0] = 0;
     world.groupsPath[0] = 0;
     world.run.constructionZone = 0;

@@ -20,7 +20,8 @@ extern CommandText commandText;
 // name would not fit PathSize is refused before reading, the file names left
 // as they were. The earlier edition opens ".omxxb" snapshots here too (Save
 // writes ".omb": a snapshot is only restored once renamed, so a stray save
-// is never opened by mistake). Returns 1 when groups were read, 2 when a
+// is never opened by mistake). The current edition opens ".scenario" files
+// here too (scenario_command.h). Returns 1 when groups were read, 2 when a
 // snapshot was restored, 0 otherwise. After 1, errorText is empty unless the
 // file was read only in part (it then says why the rest was not read).
 int openGroupsFile(const char* path, const char* name);
@@ -38,7 +39,8 @@ void saveCommand();
 void saveSnapshotCommand();
 
 // New forgets the groups file's name and report; Restart also asks the next
-// tick to bring back the built-in groups, without the construction zone.
+// tick to bring back the built-in groups, without the construction zone, or,
+// after a scenario was opened, opens that scenario again.
 void newCommand();
 void restartCommand();
 

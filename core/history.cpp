@@ -1,6 +1,7 @@
 // The keyframe ring and going back through it.
 #include "history.h"
 
+#include "scenario.h"
 #include "sim.h"
 
 #include <cstdint>
@@ -87,11 +88,14 @@ BackResult restoreModelAt(int step) {
     world = keyframes[from];
     history.count -= age;
     history.changed = 0;
+    // The events replayed were told when they first fired.
+    scenarioEventsLogged = 0;
     for (int distance = 0; world.run.stepCount < step; distance++) {
         if (distance < ReportWords * 64 && (reportPoints[from][distance / 64] >> (distance % 64) & 1))
             buildReportLines(world.run.stepCount / world.stepsPerSecond);
         stepWorld();
     }
+    scenarioEventsLogged = 1;
     // The report points from here on belong to the future the run now takes.
     for (int distance = step - keyframes[from].run.stepCount; distance < ReportWords * 64; distance++)
         reportPoints[from][distance / 64] &= ~(uint64_t(1) << (distance % 64));

@@ -4,6 +4,7 @@
 #include "sim.h"
 
 #include "group_rules.h"
+#include "scenario.h"
 
 #include <bit>
 #include <cfloat>
@@ -85,7 +86,8 @@ namespace {
 
 // One car under its group's rules: the rules stand for world.groups[c.group],
 // whose statistics the step still adds to.
-void stepCarBy(const GroupRules& r, const StepFlags& flags, int car) {
+template <bool Perturbed = false>
+void stepCarBy(const GroupRules& r, const StepFlags& flags, int car, Perturbation* perturbation = nullptr) {
     Car& c = world.cars[car];
     Group& g = world.groups[c.group];
     const bool drawing = flags.drawing;
@@ -120,6 +122,8 @@ void stepCarBy(const GroupRules& r, const StepFlags& flags, int car) {
     c.delay = choose(held & (heldSpeed < RestartThreshold), r.startDelay, delay);
     if (speed > r.desiredSpeed)
         speed = r.desiredSpeed;
+    if constexpr (Perturbed)
+        speed = perturbation->speedOf(car, c.group, speed);
     if (insideZone(flags, c.position))
         speed = ZoneSpeed;
     c.speed = usableSpeed(speed);
@@ -158,13 +162,24 @@ void stepCar(int car) {
 // read again after every car. The whole of a car's step is made one with this
 // loop in every program that links it: left to itself the compiler did so in
 // ombrane-batch but not in the benchmarks, which then timed a slower step
-// than the program runs.
+// than the program runs. A scenario's noise and disturbances have a loop of
+// their own, so that the step without them pays nothing for them.
+template <bool Perturbed>
 [[gnu::flatten, gnu::noinline]] void stepEveryCar(const GroupRules* rules, const StepFlags& flags) {
+    [[maybe_unused]] Perturbation perturbation;
+    if constexpr (Perturbed)
+        perturbation = beginPerturbation();
     for (int i = 0; i < world.carTotal; i++)
-        stepCarBy(rules[world.cars[i].group], flags, i);
+        stepCarBy<Perturbed>(rules[world.cars[i].group], flags, i, &perturbation);
+    if constexpr (Perturbed)
+        endPerturbation(perturbation);
 }
 
 void stepWorld() {
-    stepEveryCar(rulesOfEveryGroup(), flagsOfThisStep());
+    fireDueEventsIfAny();
+    if (world.scenario.perturbed)
+        stepEveryCar<true>(rulesOfEveryGroup(), flagsOfThisStep());
+    else
+        stepEveryCar<false>(rulesOfEveryGroup(), flagsOfThisStep());
     world.run.stepCount++;
 }

@@ -4,6 +4,7 @@
 #include "sim.h"
 
 #include "history.h"
+#include "scenario.h"
 
 #include <climits>
 
@@ -96,7 +97,9 @@ void runTick() {
     if (carsToPlace() > 0) {
         clearHistory();
         run.stepCount = 0;
+        const int asked = carsToPlace();
         world.carTotal = placeAllCars(world.drawContext);
+        startScenarioRun(asked);
         tellObserver(RunStartedAfresh);
         if (!world.edition->drawsCarsAsTheyMove)
             RequestRepaint();

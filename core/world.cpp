@@ -26,6 +26,7 @@ const Edition CurrentEdition = {
     .titleShowsTickTime = 0,
     .keepsHistory = 1,
     .logsFileWarnings = 1,
+    .opensScenarios = 1,
 };
 
 const Edition LegacyEdition = {
@@ -48,6 +49,7 @@ const Edition LegacyEdition = {
     .titleShowsTickTime = 1,
     .keepsHistory = 0,
     .logsFileWarnings = 0,
+    .opensScenarios = 0,
 };
 
 // Zero at process start except for these.

@@ -10,6 +10,8 @@
 // car" in every list and result.
 #pragma once
 
+#include "scenario_state.h"
+
 #include <cstdint>
 
 enum {
@@ -181,6 +183,7 @@ struct Edition {
     int keepsHistory;           // keyframes for going back (rewind)
     int logsFileWarnings;       // every groups-file warning on the console, else
                                 // only those of a file that sets or places nothing
+    int opensScenarios;         // Open and ombrane-batch accept ".scenario"
 };
 extern const Edition CurrentEdition;
 extern const Edition LegacyEdition;
@@ -231,7 +234,10 @@ struct SimWorld {
     char  reportLine[LineSize];
     char  titleLine[LineSize];
     int   hasTitleLine;         // 0: titleLine is "none"
+
+    ScenarioState scenario;     // all zero without a scenario
 };
+static_assert(int(MaxGroupsOfNoise) == int(MaxGroups), "a noise threshold per group");
 
 extern SimWorld world;
 

@@ -247,6 +247,12 @@ void explainNoGroups(std::FILE* file, bool noLineFeed) {
 
 }  // namespace
 
+void applyGroupColumn(int group, char letter, const char* field) {
+    if (letter == '#' || !inGroupRange(group))
+        return;
+    applyField(letter, field, group);
+}
+
 int readLine(char* buffer, int limit, std::FILE* file, int* full) {
     *full = 0;
     if (limit < 1) {

@@ -83,6 +83,10 @@ void setGroupsWarningSink(GroupsWarningSink sink);
 // what the reader makes of it.
 bool readsAsWritten(char letter, const char* field, char* why, int whySize);
 
+// One value of a column (not '#') stored into world.groups[group] by the
+// rule a data row's field of that column follows; group is 0 to 49.
+void applyGroupColumn(int group, char letter, const char* field);
+
 // Reads the file into world.groups; returns carCountsRead. groupRowsRead 0
 // means failure, with the reason in errorText; errorText set with rows read
 // means the rest of the file was not read. A byte-order mark at the start is

@@ -1,6 +1,8 @@
 // Layout, scales, colours and the space-time diagram's pixels.
 #include "plots.h"
 
+#include "core/scenario.h"
+
 #include <cmath>
 #include <cstdio>
 
@@ -330,4 +332,16 @@ ChartLayout layoutSpeedChart(int width, int height, int keyEntries) {
     l.seconds = Scale{first, last, l.plot.left, l.plot.right - 1};
     l.speed = Scale{0, chartTopSpeed(), l.plot.bottom - 1, l.plot.top};
     return l;
+}
+
+int eventPixels(const Scale& time, double stepsPerUnit, int* pixels, int capacity) {
+    const double low = time.low < time.high ? time.low : time.high;
+    const double high = time.low < time.high ? time.high : time.low;
+    int count = 0;
+    for (int k = 0; k < scenarioPlan.eventCount && count < capacity; k++) {
+        double at = scenarioPlan.events[k].step / stepsPerUnit;
+        if (at >= low && at <= high)
+            pixels[count++] = scalePixel(time, at);
+    }
+    return count;
 }

@@ -75,6 +75,12 @@ int spaceTimeStepAt(const SpaceTimeLayout& layout, int x, int y);
 void composeSpaceTime(uint32_t* pixels, int width, int height, const SpaceTimeLayout& layout,
                       int lane, int zoneOn);
 
+// Where the scenario's events fall along a time scale whose unit is
+// `stepsPerUnit` steps (a second of the chart, a sample of the space-time
+// diagram): the pixel of each event inside the scale's range, in firing
+// order; returns how many (at most `capacity`). None without a scenario.
+int eventPixels(const Scale& time, double stepsPerUnit, int* pixels, int capacity);
+
 // The speed chart's parts for a client area.
 struct ChartLayout {
     PlotBox plot;

@@ -2,8 +2,9 @@
 # Prints every speed figure the README quotes: the median ns per car-step of
 # the step benchmarks (a) to (e), and the whole ombrane-batch process on (e)'s
 # groups file for 12,000 steps (median of the runs, in CPU seconds and
-# car-steps per second). Run it on a quiet machine; on a busy one the medians
-# still move.
+# car-steps per second), plain and with noise on every group
+# (bench/busy-dense-road-noise.scenario). Run it on a quiet machine; on a
+# busy one the medians still move.
 #
 #   scripts/bench.sh [build-dir]        (default build/native, Release)
 #   RUNS=7 CPU=1 scripts/bench.sh       more runs; pin every run to processor 1
@@ -61,6 +62,19 @@ awk -v cpu="$cpu" -v best="$best" -v wall="$wall" 'BEGIN {
            cpu, wall, cpu / steps * 1e9, steps / cpu / 1e6
     printf "fastest run: cpu %.2f s, %.1f ns, %.1f million car-steps/s\n",
            best, best / steps * 1e9, steps / best / 1e6 }'
+
+echo "== Whole ombrane-batch process, (e) with noise on every group, 12,000 steps, median of $runs runs"
+cp bench/busy-dense-road-noise.scenario "$work/"
+for k in $(seq "$runs"); do
+    (cd "$work" && /usr/bin/time -f '%U %S %e' -o "noise.$k" \
+        "${pin[@]}" "$batch" --steps 12000 busy-dense-road-noise.scenario >/dev/null)
+done
+cpu=$(cat "$work"/noise.* | awk '{ print $1 + $2 }' | median)
+wall=$(cat "$work"/noise.* | awk '{ print $3 }' | median)
+awk -v cpu="$cpu" -v wall="$wall" 'BEGIN {
+    steps = 2344 * 12000
+    printf "cpu %.2f s (user+sys), wall %.2f s: %.1f ns, %.1f million car-steps/s (cpu)\n",
+           cpu, wall, cpu / steps * 1e9, steps / cpu / 1e6 }'
 
 # The window's fast-forward under Wine: the MinGW-built ombrane-batch runs
 # 10,240 steps of (e) at each multiplier; a tick's time is the run's time less

@@ -11,12 +11,16 @@
 
 static OPENFILENAMEA openDialog;
 static char filters[] = "Excel csv Files (*.csv)\0*.csv\0All Files (*.*)\0*.*\0";
+// The edition that opens scenarios lists them beside the groups files.
+static char scenarioFilters[] =
+    "Groups files and scenarios (*.csv;*.scenario)\0*.csv;*.scenario\0"
+    "Excel csv Files (*.csv)\0*.csv\0Scenarios (*.scenario)\0*.scenario\0All Files (*.*)\0*.*\0";
 
 void PrepareOpenDialog(HWND owner) {
     openDialog.lStructSize = sizeof openDialog;
     openDialog.hwndOwner = owner;
     openDialog.hInstance = nullptr;
-    openDialog.lpstrFilter = filters;
+    openDialog.lpstrFilter = world.edition->opensScenarios ? scenarioFilters : filters;
     openDialog.lpstrCustomFilter = nullptr;
     openDialog.nMaxCustFilter = 0;
     openDialog.nFilterIndex = 1;

@@ -17,6 +17,8 @@ namespace {
 const char* const ViewClass = "OmbraneView";
 const COLORREF Black = RGB(0, 0, 0);
 const COLORREF Grid = RGB(220, 220, 220);
+const COLORREF EventRed = RGB(220, 0, 0);
+enum { MaxEventMarks = 64 };    // events marked in one view
 
 enum ViewKind { SpaceTimeView, SpeedChartView, ViewKinds };
 
@@ -316,6 +318,20 @@ void drawTwoFuturesKey(HDC memory, const PlotBox& p) {
 void ShowSpaceTime(HWND owner) { show(owner, SpaceTimeView); }
 void ShowSpeedChart(HWND owner) { show(owner, SpeedChartView); }
 
+// The scenario's events: a thin red line at each one's time, from y1 to y2.
+static void drawEventMarks(HDC dc, const Scale& time, double stepsPerUnit, int y1, int y2) {
+    int at[MaxEventMarks];
+    int n = eventPixels(time, stepsPerUnit, at, MaxEventMarks);
+    if (n == 0)
+        return;
+    HPEN red = CreatePen(PS_SOLID, 1, EventRed);
+    HGDIOBJ before = SelectObject(dc, red);
+    for (int k = 0; k < n; k++)
+        line(dc, at[k], y1, at[k], y2);
+    SelectObject(dc, before);
+    DeleteObject(red);
+}
+
 void ComposeSpaceTimeView(HDC memory, uint32_t* pixels, int width, int height, int lane) {
     RECT all = {0, 0, width, height};
     FillRect(memory, &all, HBRUSH(GetStockObject(WHITE_BRUSH)));
@@ -346,6 +362,7 @@ void ComposeSpaceTimeView(HDC memory, uint32_t* pixels, int width, int height, i
             line(memory, ticks[k].pixel, p.bottom, ticks[k].pixel, p.bottom + 4);
             text(memory, ticks[k].pixel, p.bottom + 5, TA_CENTER | TA_TOP, ticks[k].label);
         }
+        drawEventMarks(memory, seconds, SampleSteps, p.bottom + 1, p.bottom + 9);
     }
     // The plot's frame, outside the dots.
     line(memory, p.left - 1, p.top - 1, p.left - 1, p.bottom);
@@ -394,6 +411,7 @@ void ComposeSpeedChartView(HDC memory, int width, int height) {
     }
     line(memory, p.left - 1, p.top, p.left - 1, p.bottom);
     line(memory, p.left - 1, p.bottom, p.right, p.bottom);
+    drawEventMarks(memory, layout.seconds, world.stepsPerSecond, p.top, p.bottom);
 
     // One polyline per series, broken where a period had no sample; the
     // overall average last and thick, over the groups.

@@ -2,6 +2,8 @@
 // layout at any window size, and the space-time diagram's pixels.
 #include "frontend/plots.h"
 
+#include "core/scenario.h"
+
 #include "core/world_fixture.h"
 
 #include <climits>
@@ -280,3 +282,26 @@ TEST_F(ChartPicture, TheKeyGivesWayToThePlot) {
 }
 
 }  // namespace
+
+// The marks of a scenario's events on a view's time scale: only those in
+// the scale's range, at the scale's pixel, none without a scenario.
+TEST(EventMarks, FallWhereTheScaleShowsTheEventsTime) {
+    clearScenarioPlan();
+    Scale seconds{0, 600, 100, 700};
+    int at[8];
+    EXPECT_EQ(eventPixels(seconds, 16, at, 8), 0);
+    scenarioPlan.active = 1;
+    scenarioPlan.eventCount = 3;
+    scenarioPlan.events[0].step = 3360;     // 3:30
+    scenarioPlan.events[1].step = 6240;     // 6:30
+    scenarioPlan.events[2].step = 16 * 700; // past the right end
+    ASSERT_EQ(eventPixels(seconds, 16, at, 8), 2);
+    EXPECT_EQ(at[0], 310);
+    EXPECT_EQ(at[1], 490);
+    EXPECT_EQ(eventPixels(seconds, 16, at, 1), 1);  // capacity kept
+    // A scale the other way round holds the same events.
+    Scale reversed{600, 0, 700, 100};
+    ASSERT_EQ(eventPixels(reversed, 16, at, 8), 2);
+    EXPECT_EQ(at[0], 310);
+    clearScenarioPlan();
+}

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every example groups file and the speed benchmark's busy dense road for
-# 20,000 steps in both editions and compares the bytes of the --dump output and
-# of the report file with the checksums in tests/golden/checksums.sha256, which
+# 20,000 steps in both editions, and every example scenario and the busy dense
+# road with noise in the current edition, and compares the bytes of the --dump
+# output and of the report file with the checksums in tests/golden/checksums.sha256, which
 # were recorded by the build before the step was made faster. A faster step
 # that drifts by one bit in one car fails here.
 #
@@ -42,9 +43,26 @@ for file in "$source"/examples/*.csv "$source"/bench/busy-dense-road.csv; do
     done
 done
 
+# Scenarios (current edition only): events, the even start and noise, whose
+# draws must be the same numbers on every build.
+dir=$work/scenario
+mkdir -p "$dir"
+for file in "$source"/examples/*.scenario "$source"/bench/busy-dense-road-noise.scenario; do
+    name=$(basename "$file" .scenario)
+    cp "$file" "$(dirname "$file")"/*.csv "$dir/"
+    if ! (cd "$dir" && "${launcher[@]}" "$batch" --steps "$steps" --dump "$name.dump.csv" \
+            "$name.scenario" > "$name.log" 2>&1); then
+        echo "FAIL: scenario $name: ombrane-batch failed" >&2
+        tail -5 "$dir/$name.log" >&2
+        failures=$((failures + 1))
+    fi
+    rm -f "$dir"/*.scenario "$dir"/*.csv.tmp "$dir/$name.log"
+    find "$dir" -name '*.csv' ! -name '*.dump.csv' ! -name '*.report.csv' -delete
+done
+
 cd "$work" || exit 1
 if [ "$mode" = --record ]; then
-    find current legacy -type f | LC_ALL=C sort | xargs sha256sum > "$sums"
+    find current legacy scenario -type f | LC_ALL=C sort | xargs sha256sum > "$sums"
     echo "recorded $(wc -l < "$sums") checksums in $sums"
     exit "$failures"
 fi
@@ -52,7 +70,7 @@ fi
 # was never recorded.
 sha256sum --check --quiet "$sums" || failures=$((failures + 1))
 expected=$(awk '{print $2}' "$sums" | LC_ALL=C sort)
-actual=$(find current legacy -type f | LC_ALL=C sort)
+actual=$(find current legacy scenario -type f | LC_ALL=C sort)
 if [ "$expected" != "$actual" ]; then
     echo "FAIL: the runs wrote other files than those recorded:" >&2
     diff <(echo "$expected") <(echo "$actual") >&2

@@ -2,7 +2,8 @@
 # ombrane-lab submit and status against stand-ins for sbatch, scontrol and
 # squeue (small scripts that log what they are given): the scripts submit
 # writes, run by hand as Slurm would run them, give the same results.csv as
-# `run`, in a folder whose name holds a space, a quote, a $ and a newline;
+# `run`, in a folder whose name holds a space, a quote, a $ and a backtick
+# (a newline is refused);
 # arrays split at MaxArraySize or --max-array; one collect job after them all;
 # status counts and names the failed runs; a second submit skips what is
 # finished or still queued. Bad cases: no sbatch (exit 1, nothing made), sbatch
@@ -102,9 +103,16 @@ PATH=$slurm_path FAKE_RUN_NOW=1 "$lab" submit exp.txt --out quick > /dev/null 2>
 [ -s quick/runs/0001/result.csv ] || fail "a task that started at once failed: $(cat now.out)"
 rm next sbatch-*
 
+# A folder with a control character in its name is refused before anything
+# is made: jobs and the scripts are one command a line.
+PATH=$slurm_path "$lab" submit exp.txt --out "$work/new
+line" > /dev/null 2> err.txt
+[ $? = 2 ] || fail "a newline in --out: exit 2 expected"
+[ ! -e "$work/new
+line" ] || fail "a newline in --out: the folder was made"
+
 # The real thing into a folder no shell may split or expand.
-odd="$work/odd dir 'quoted' \$HOME \`x\`
-line"
+odd="$work/odd dir 'quoted' \$HOME \`x\` line"
 PATH=$slurm_path "$lab" submit exp.txt --out "$odd" --partition debug --time 5 > out.txt 2> err.txt ||
     fail "submit: $(cat err.txt)"
 [ "$(cat next)" = 3 ] || fail "MaxArraySize 4 and 6 runs: $(($(cat next) - 1)) arrays, not 2"
