@@ -13,6 +13,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+// The MinGW build has neither: no exec to keep the file from, and files are
+// opened untranslated by asking for binary mode, so both builds write the
+// same bytes.
+#ifndef O_CLOEXEC
+#define O_CLOEXEC 0
+#endif
+#ifndef O_BINARY
+#define O_BINARY 0
+#endif
+
 namespace {
 
 constexpr int DefaultPeriod = 80;           // steps, when report lines are off
@@ -39,7 +49,7 @@ bool open(Output& out, const char* path) {
     if (!path)
         return true;
     out.created = ::access(path, F_OK) != 0;
-    int fd = ::open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    int fd = ::open(path, O_WRONLY | O_CREAT | O_CLOEXEC | O_BINARY, 0666);
     out.file = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
     if (!out.file) {
         std::fprintf(stderr, "ombrane-batch: cannot write %s: %s\n", path, std::strerror(errno));
