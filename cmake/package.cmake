@@ -1,7 +1,7 @@
 # What a released Windows program carries, and the release zip. Included by
 # cmake/windows.cmake after both programs are defined.
 #
-#   cpack --config build-win/CPackConfig.cmake     (scripts/release.sh)
+#   cpack --config build/windows/CPackConfig.cmake     (scripts/release.sh)
 # makes ombrane-<version>-win64.zip: both programs, helpfile.txt, examples/
 # and README.txt in one folder of the same name.
 

@@ -9,7 +9,7 @@
 #   scripts/bench.sh [build-dir]        (default build/native, Release)
 #   RUNS=7 CPU=1 scripts/bench.sh       more runs; pin every run to processor 1
 #   WINE_TICKS=1 scripts/bench.sh       also the tick time under Wine at multipliers
-#                                       16, 64, 256 (needs build-win/ombrane-batch.exe)
+#                                       16, 64, 256 (needs build/windows/ombrane-batch.exe)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/native}
@@ -79,7 +79,7 @@ awk -v cpu="$cpu" -v wall="$wall" 'BEGIN {
 # The window's fast-forward under Wine: the MinGW-built ombrane-batch runs
 # 10,240 steps of (e) at each multiplier; a tick's time is the run's time less
 # that of a run that only places the cars, divided by the ticks.
-exe=${WIN_BUILD:-build-win}/ombrane-batch.exe
+exe=${WIN_BUILD:-build/windows}/ombrane-batch.exe
 if [ "${WINE_TICKS:-0}" = 1 ]; then
     if [ ! -f "$exe" ] || ! command -v wine >/dev/null; then
         echo "no $exe or no wine: build it with OMBRANE_BUILD_TESTS=1 scripts/build-windows.sh" >&2

@@ -1,12 +1,12 @@
 #!/bin/sh
-# Cross-builds the Windows programs with the `windows` preset into build-win
+# Cross-builds the Windows programs with the `windows` preset into build/windows
 # or the folder given. Further arguments name the targets to build instead
 # of both programs; OMBRANE_BUILD_TESTS=1 adds the Wine tests' helpers.
 #
 #   scripts/build-windows.sh [build-dir [target...]]
 set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$here/build-win}
+build=${1:-$here/build/windows}
 [ $# -gt 0 ] && shift
 targets=${*:-ombrane ombrane-legacy}
 if [ "${OMBRANE_BUILD_TESTS:-0}" = 1 ]; then

@@ -5,11 +5,11 @@
 # 8640 (9:00) with the Space-Time Diagram of lane 1 open; the main window and
 # the diagram are cut from the screen and set side by side.
 #
-#   scripts/docs-picture.sh [build-dir] [output.png]   (default: build-win)
+#   scripts/docs-picture.sh [build-dir] [output.png]   (default: build/windows)
 set -u
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
-BUILD=${1:-$ROOT/build-win}
+BUILD=${1:-$ROOT/build/windows}
 OUT=${2:-$ROOT/docs/window-and-space-time.png}
 . "$ROOT/scripts/wine-harness.sh"
 

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets in build-fuzz and runs each one for a bounded
+# Builds the libFuzzer targets in build/fuzz and runs each one for a bounded
 # time on a scratch copy of its seed corpus, so the corpus in the repository
 # stays as committed. Exits non-zero when any target finds a crash.
 #
@@ -23,7 +23,7 @@ if [ "${1:-}" = "--long" ]; then
 fi
 seconds=${1:-60}
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$root/build-fuzz    # the fuzz preset's folder
+build=$root/build/fuzz    # the fuzz preset's folder
 
 cmake -S "$root" --preset fuzz >/dev/null
 cmake --build "$build" -j2

@@ -1,5 +1,5 @@
 #!/bin/sh
-# Makes the Windows release, ombrane-<version>-win64.zip in build-win (or
+# Makes the Windows release, ombrane-<version>-win64.zip in build/windows (or
 # the folder given): both programs, helpfile.txt, examples/ and README.txt
 # in one folder of that name. As root on Debian, missing packages are
 # installed first. Prints the path of the zip.
@@ -7,7 +7,7 @@
 #   scripts/release.sh [build-dir]
 set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$here/build-win}
+build=${1:-$here/build/windows}
 case $build in /*) ;; *) build=$PWD/$build ;; esac
 
 "$here/scripts/install-deps.sh" --release

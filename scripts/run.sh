@@ -28,7 +28,7 @@ done
 [ -z "${DISPLAY:-}" ] && web=1
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
-BUILD=${OMBRANE_WIN_BUILD:-$ROOT/build-win}
+BUILD=${OMBRANE_WIN_BUILD:-$ROOT/build/windows}
 
 # Off Debian, or not as root, go on when the commands are there anyway.
 if ! "$ROOT/scripts/install-deps.sh" --run-only; then

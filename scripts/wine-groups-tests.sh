@@ -6,13 +6,13 @@
 # draws the run as it went before. The grid is read from the list view itself
 # (ombrane-conread --list).
 #
-# Usage: scripts/wine-groups-tests.sh [build-dir]     (default: build-win)
+# Usage: scripts/wine-groups-tests.sh [build-dir]     (default: build/windows)
 # Prints one line per check and "N passed, M failed"; exits non-zero on any
 # failure. With OMBRANE_SHOT=FILE the chart showing both futures is saved there.
 set -u
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
-BUILD=${1:-$ROOT/build-win}
+BUILD=${1:-$ROOT/build/windows}
 . "$ROOT/scripts/wine-harness.sh"
 
 "$ROOT/scripts/install-deps.sh" --wine-tests || { fail "packages installed"; finish; }

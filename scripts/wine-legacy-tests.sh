@@ -5,13 +5,13 @@
 # car report. Reuses the console reader and the prepared Wine prefix of the
 # current edition's Wine tests.
 #
-# Usage: scripts/wine-legacy-tests.sh [build-dir]     (default: build-win)
+# Usage: scripts/wine-legacy-tests.sh [build-dir]     (default: build/windows)
 # Prints one line per check and "N passed, M failed"; exits non-zero on any
 # failure.
 set -u
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
-BUILD=${1:-$ROOT/build-win}
+BUILD=${1:-$ROOT/build/windows}
 . "$ROOT/scripts/wine-harness.sh"
 
 for tool in x86_64-w64-mingw32-g++ wine Xvfb xdotool cmake; do

@@ -5,14 +5,14 @@
 # a full road and the live views' tick and paint times, and the golden runs
 # with the MinGW-built ombrane-batch.
 #
-# Usage: scripts/wine-tests.sh [build-dir]     (default: build-win)
+# Usage: scripts/wine-tests.sh [build-dir]     (default: build/windows)
 # Works on a fresh Debian machine as root: missing packages are installed.
 # Prints one line per check and "N passed, M failed"; exits non-zero on any
 # failure.
 set -u
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
-BUILD=${1:-$ROOT/build-win}
+BUILD=${1:-$ROOT/build/windows}
 . "$ROOT/scripts/wine-harness.sh"
 
 # --- packages ---------------------------------------------------------------

@@ -1,6 +1,6 @@
 // ombrane-lab's experiment files, run plans, run groups files and averaging.
-#include "lab/experiment.h"
-#include "lab/summary.h"
+#include "programs/lab/experiment.h"
+#include "programs/lab/summary.h"
 
 #include <gtest/gtest.h>
 

@@ -3,10 +3,10 @@
 // quoting of the commands jobs prints. Each names what broke.
 #include "core/world.h"
 #include "files/measure_files.h"
-#include "lab/experiment.h"
-#include "lab/runs.h"
-#include "lab/shell_quote.h"
-#include "lab/summary.h"
+#include "programs/lab/experiment.h"
+#include "programs/lab/runs.h"
+#include "programs/lab/shell_quote.h"
+#include "programs/lab/summary.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The words ombrane-lab writes into the scripts it hands to Slurm: each must
 // reach the program as it was, whatever the folder is called.
-#include "lab/programs.h"
-#include "lab/slurm.h"
+#include "programs/lab/programs.h"
+#include "programs/lab/slurm.h"
 
 #include <gtest/gtest.h>
 

@@ -3,13 +3,13 @@
 # holding exactly both programs, helpfile.txt, README.txt and the examples
 # in one folder, and each program must carry its edition's version resource.
 #
-# Usage: tests/wine/release-zip.sh [build-dir]     (default: build-win)
+# Usage: tests/wine/release-zip.sh [build-dir]     (default: build/windows)
 # Prints one line per check and "N passed, M failed"; exits non-zero on any
 # failure.
 set -u
 
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
-BUILD=${1:-$ROOT/build-win}
+BUILD=${1:-$ROOT/build/windows}
 . "$ROOT/scripts/wine-harness.sh"
 
 WORK=$(mktemp -d /tmp/ombrane-release.XXXXXX)

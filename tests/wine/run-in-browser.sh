@@ -5,7 +5,7 @@
 # headless, opens the printed address and checks what a user would see
 # (tests/wine/browser-view.js).
 #
-# Usage: tests/wine/run-in-browser.sh [build-dir]     (default: build-win)
+# Usage: tests/wine/run-in-browser.sh [build-dir]     (default: build/windows)
 #   OMBRANE_SCREENSHOT=docs/browser-view.png keeps the browser's screenshot
 #   there (how the user documentation's picture is made).
 # Prints one line per check and "N passed, M failed"; exits non-zero on any
@@ -13,7 +13,7 @@
 set -u
 
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
-BUILD=${1:-$ROOT/build-win}
+BUILD=${1:-$ROOT/build/windows}
 . "$ROOT/scripts/wine-harness.sh"
 
 for tool in curl vncsnapshot convert xdotool ss node chromium; do
