@@ -12,6 +12,7 @@
 namespace {
 
 std::string lastScenario;
+Scenario lastOpened;
 
 const char* fileNameOf(const char* path) {
     const char* name = path;
@@ -35,6 +36,7 @@ int refuse(const std::string& reason, int code, std::string* problem, int* exitC
 }  // namespace
 
 const std::string& openedScenarioPath() { return lastScenario; }
+const Scenario& openedScenario() { return lastOpened; }
 
 void forgetScenario() {
     lastScenario.clear();
@@ -65,6 +67,7 @@ int openScenarioFile(const char* path, Scenario& scenario, std::string* problem,
     applyGroupOverrides(scenario);
     installScenario(scenario);
     lastScenario = path;
+    lastOpened = scenario;
     armScenario();
     return 1;
 }

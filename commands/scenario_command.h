@@ -16,4 +16,7 @@ int openScenarioFile(const char* path, Scenario& scenario, std::string* problem,
 // The path of the scenario last opened, or empty when the run is a plain
 // groups file's: what a restart opens again.
 const std::string& openedScenarioPath();
+// The scenario last opened as read, meaningful while openedScenarioPath()
+// is not empty.
+const Scenario& openedScenario();
 void forgetScenario();

@@ -1,6 +1,8 @@
 // The keyframe ring and going back through it.
 #include "history.h"
 
+#include "input_log.h"
+
 #include "scenario.h"
 #include "sim.h"
 
@@ -21,6 +23,8 @@ SimWorld keyframes[KeyframeCapacity];
 enum { ReportWords = 2 };
 static_assert(ReportWords * 64 >= KeyframeSteps, "every distance has its bit");
 uint64_t reportPoints[KeyframeCapacity][ReportWords];
+// The inputs made up to each keyframe: going back forgets the later ones.
+int inputsAt[KeyframeCapacity];
 
 int entry(int age) { return (history.first + history.count - 1 - age) % KeyframeCapacity; }
 
@@ -38,6 +42,7 @@ void clearHistory() {
     history.first = 0;
     history.count = 0;
     history.changed = 0;
+    beginInputs();
 }
 
 void noteModelChange() { history.changed = 1; }
@@ -54,6 +59,7 @@ void recordKeyframe() {
         reportPoints[entry(0)][0] = reportPoints[entry(0)][1] = 0;
     }
     keyframes[entry(0)] = world;
+    inputsAt[entry(0)] = history.inputs;
     history.changed = 0;
 }
 
@@ -88,6 +94,7 @@ BackResult restoreModelAt(int step) {
     world = keyframes[from];
     history.count -= age;
     history.changed = 0;
+    history.inputs = inputsAt[from];
     // The events replayed were told when they first fired.
     scenarioEventsLogged = 0;
     for (int distance = 0; world.run.stepCount < step; distance++) {

@@ -15,6 +15,7 @@ struct HistoryState {
     int first;                  // ring entry of the oldest keyframe
     int count;                  // keyframes held, 0..KeyframeCapacity
     int changed;                // flag: an input changed the model since the newest
+    int inputs;                 // inputs of the present history (input_log.h)
 };
 extern HistoryState history;
 

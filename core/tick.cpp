@@ -4,6 +4,7 @@
 #include "sim.h"
 
 #include "history.h"
+#include "input_log.h"
 #include "scenario.h"
 
 #include <climits>
@@ -177,7 +178,7 @@ void handleRunKey(int character) {
         if (!world.edition->hasConstructionZone)
             return;
         run.constructionZone = !run.constructionZone;
-        noteModelChange();
+        noteZoneInput(run.constructionZone);
         ConsoleLog(run.constructionZone ? "Construction Zone--Fines doubled\r\n"
                                         : "Roadwork Complete--Drive Safely\r\n");
         RequestRepaint();

@@ -386,6 +386,7 @@ bool parseScenario(const std::string& text, const std::string& path, Scenario& s
         if (line.text.compare(0, 3, "at ") == 0 || line.text.compare(0, 3, "at\t") == 0) {
             if (!readEvent(r, line.text, s))
                 return false;
+            s.eventTexts.push_back(line.text);
             continue;
         }
         std::string key, value;
@@ -399,6 +400,8 @@ bool parseScenario(const std::string& text, const std::string& path, Scenario& s
         if (!readSetting(r, key, value, s))
             return false;
         seen.push_back(key);
+        if (key != "groups" && key != "steps")
+            s.settingTexts.push_back(line.text);
     }
     r.line = 0;
     if (s.groupsName.empty())

@@ -34,6 +34,10 @@ struct Scenario {
     double noiseSlowdown = 0.1;         // the fraction a noisy car drops
     std::vector<ScenarioEvent> events;  // in firing order
     std::vector<int> eventLines;        // of the file, beside events
+    // The lines as written (comments and outer blanks removed), in file
+    // order: the settings but groups and steps, and the events.
+    std::vector<std::string> settingTexts;
+    std::vector<std::string> eventTexts;
 };
 
 // Whether a path names a scenario (by its extension, ".scenario").

@@ -2,6 +2,7 @@
 #include "frontend/groups_grid.h"
 
 #include "core/history.h"
+#include "core/input_log.h"
 #include "core/platform.h"
 #include "core/sim.h"
 #include "files/groups.h"
@@ -234,6 +235,7 @@ EditResult editGroupCell(int g, int column, const char* text, char* message, int
             std::snprintf(message, std::size_t(size), "%s", line);
             return EditRefused;
         }
+        notePlacementByEdit();
         std::snprintf(line, sizeof line, "Step %d: group %d %s %c %s -> %s: every car placed afresh",
                       step, g, c.name, c.letter, before, value);
         ConsoleLog("%s\r\n", line);
@@ -246,7 +248,7 @@ EditResult editGroupCell(int g, int column, const char* text, char* message, int
         message[0] = 0;
         return EditUnchanged;
     }
-    noteModelChange();
+    noteGroupInput(g, c.letter, value);
     showKeptBranch();
     groupCellText(g, column, after, sizeof after);
     if (placesCars(c.letter))

@@ -15,6 +15,7 @@
 #define IDM_SPACETIME   40025
 #define IDM_SPEEDCHART  40026
 #define IDM_GROUPS      40027
+#define IDM_SAVESCENARIO 40028
 // Lane menu of the Space-Time Diagram (lane 1 is the rightmost)
 #define IDM_LANE_1   40031
 #define IDM_LANE_2   40032

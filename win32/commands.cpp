@@ -4,6 +4,7 @@
 #include "core/platform.h"
 #include "core/sim.h"
 #include "commands/commands.h"
+#include "commands/save_scenario.h"
 #include "frontend/text.h"
 #include "resources/resource.h"
 
@@ -135,4 +136,22 @@ void CommandSpeed(HWND window) {
     AskNumber(instanceHandle, window, "SpeedDlg", NumberDlgProc, &world.run.speedMultiplier);
     if (world.run.speedMultiplier < 1)
         world.run.speedMultiplier = 1;
+}
+
+// The name is asked for; the text and the writing are the command's.
+void CommandSaveScenario(HWND window) {
+    static char path[PathSize];
+    static char filter[] = "Scenarios (*.scenario)\0*.scenario\0All Files (*.*)\0*.*\0";
+    OPENFILENAMEA dialog = {};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = window;
+    dialog.lpstrFilter = filter;
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = path;
+    dialog.nMaxFile = PathSize;
+    dialog.lpstrTitle = "Save Scenario As";
+    dialog.lpstrDefExt = "scenario";
+    dialog.Flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST;
+    if (GetSaveFileNameA(&dialog))
+        saveScenarioCommand(path);
 }

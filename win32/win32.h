@@ -58,6 +58,7 @@ void CommandAbout(HWND window);
 void CommandStepTo(HWND window);
 void CommandSpeed(HWND window);
 void CommandBackTo(HWND window);
+void CommandSaveScenario(HWND window);
 
 // Mouse: the click point as the front end stores it; a drag stores its point
 // while the left button is held (1) and a dot is drawn at the stored point.

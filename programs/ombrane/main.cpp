@@ -30,6 +30,7 @@ static void OnCommand(HWND window, int id, HWND control, UINT code) {
     case IDM_NEW:     newCommand(); break;
     case IDM_OPEN:    CommandOpen(window); break;
     case IDM_SAVE:    saveCommand(); break;
+    case IDM_SAVESCENARIO: CommandSaveScenario(window); break;
     case IDM_EXIT:    CommandExit(window); break;
     case IDM_HELP:    CommandHelp(); break;
     case IDM_ABOUT:   CommandAbout(window); break;
