@@ -30,6 +30,7 @@ echo "== Windows programs under Wine"
 scripts/build-windows.sh
 scripts/wine-tests.sh
 scripts/wine-groups-tests.sh
+scripts/wine-scenario-tests.sh
 scripts/wine-legacy-tests.sh
 tests/wine/run-in-browser.sh
 tests/wine/release-zip.sh

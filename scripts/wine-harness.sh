@@ -169,3 +169,47 @@ program_ends() {   # seconds
     done
     ! kill -0 "$APP_PID" 2>/dev/null
 }
+
+# --- the Groups window ------------------------------------------------------------
+grid() {           # the list view's rows, cells split by "|", into $WORK/list.txt
+    rm -f "$WORK/list.txt"
+    timeout 30 wine "$CONREAD" --list "$(winpath "$WORK/list.txt")" >/dev/null 2>&1
+    [ -s "$WORK/list.txt" ]
+}
+row_of() { grid && grep -v '^rect|' "$WORK/list.txt" | grep "^$1|"; }
+cell_of() { row_of "$1" | cut -d'|' -f$(($2 + 1)); }     # group, column number (0 the group)
+row_is() { test "$(row_of "$1")" = "$2"; }
+cell_is() { test "$(cell_of "$1" "$2")" = "$3"; }
+
+# Row 0's cell rectangles in screen coordinates; row 1 lies one row lower.
+cell_point() {     # row, column -> "x y" of the cell's middle
+    local l t r b
+    read -r l t r b < <(grep "^rect|0|$2|" "$WORK/list.txt" | cut -d'|' -f4)
+    echo $(((l + r) / 2)) $(((t + b) / 2 + $1 * (b - t)))
+}
+# A click on the main window raises it over the windows it owns: Ctrl+3
+# brings the Groups window back to the top, as a user would.
+focus_groups() { keys ctrl+3; sleep 0.5; }
+# The console wraps at 40 columns wherever a line is long: its text is
+# compared without blanks and line ends.
+flat() { tr -d ' \n' <"$WORK/joined.txt"; }
+said() {           # text, seconds
+    local i want=${1// /}
+    for i in $(seq "${2:-10}"); do
+        dump_console && flat | grep -qF -- "$want" && return 0
+        sleep 1
+    done
+    return 1
+}
+edit_cell() {      # row, column, text: double-click, select all, type, Return
+    grid
+    local x y
+    read -r x y < <(cell_point "$1" "$2")
+    focus_groups
+    xdotool mousemove "$x" "$y" click --repeat 2 --delay 80 1
+    sleep 0.6
+    xdotool key End shift+Home BackSpace
+    xdotool type --delay 60 "$3"
+    xdotool key Return
+    sleep 0.8
+}
