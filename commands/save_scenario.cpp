@@ -3,10 +3,13 @@
 #include "commands/save_scenario.h"
 
 #include "commands/scenario_command.h"
+#include "core/history.h"
 #include "core/input_log.h"
 #include "core/platform.h"
 #include "core/scenario.h"
 #include "core/world.h"
+#include "files/groups.h"
+#include "files/key_lines.h"
 #include "files/scenario.h"
 
 #include <cstdio>
@@ -69,16 +72,90 @@ std::string inputAction(const Input& in) {
     return text;
 }
 
-// Whether the scenario reader takes the event as the window made it.
+// Whether the scenario reader takes the line as the window made it.
 bool readerTakes(const std::string& line, std::string& problem) {
     Scenario probe;
     std::string why;
-    if (parseScenario("groups = probe.csv\n" + line + "\n", "the event", probe, why)) {
+    if (parseScenario("groups = probe.csv\n" + line + "\n", "the line", probe, why))
         return true;
-    }
-    const std::string prefix = "the event:2: ";
+    const std::string prefix = "the line:2: ";
     problem = why.compare(0, prefix.size(), prefix) == 0 ? why.substr(prefix.size()) : why;
     return false;
+}
+
+bool setsCount(char column) { return column == 'N' || (column >= '1' && column <= '4'); }
+
+std::string keyOf(int group, char column) { return "group " + std::to_string(group) + " " + column; }
+
+// The key of a scenario's line ("group 3 A" of "group 3  A = 40").
+std::string keyOfLine(const std::string& line) {
+    std::string key, value, word, joined;
+    if (!splitKeyValue(line, key, value))
+        return "";
+    for (char c : key + " ") {
+        if (c == ' ' || c == '\t') {
+            if (!word.empty())
+                joined += (joined.empty() ? "" : " ") + word;
+            word.clear();
+        } else {
+            word += c;
+        }
+    }
+    return joined;
+}
+
+// The start an edit of a car count made: the groups' changes that held
+// then, and every group's counts as placed, as group lines applied after
+// the groups file. A column is set once in a scenario, so each is written
+// with its last value, and `keys` gets the columns written, for the
+// scenario's own lines of them to be left out.
+std::string placedAfresh(const Scenario* opened, std::vector<std::string>& keys,
+                         std::vector<std::string>& notes) {
+    std::vector<std::string> lines;
+    for (int k = 0; k < runStart.changeCount; k++) {
+        const Input& in = startChange(k);
+        const std::string line = inputAction(in);
+        std::string problem;
+        if (const char* what = breaksLine(line)) {
+            notes.push_back("the start's " + line + " not written: it holds " + what);
+            continue;
+        }
+        if (!readerTakes(line, problem)) {
+            notes.push_back("the start's " + line + " not written: " + problem);
+            continue;
+        }
+        const std::string key = keyOf(in.group, in.column);
+        for (std::size_t j = 0; j < keys.size(); j++)
+            if (keys[j] == key) {
+                keys.erase(keys.begin() + long(j));
+                lines.erase(lines.begin() + long(j));
+                break;
+            }
+        keys.push_back(key);
+        lines.push_back(line);
+    }
+    if (runStart.changesLost > 0)
+        notes.push_back(std::to_string(runStart.changesLost) +
+                        " changes of the groups before the cars were placed afresh were not kept");
+    for (int g = 0; g < MaxGroups; g++) {
+        bool named = reader.groupLine[g] > 0;
+        for (int k = 0; k < 5; k++)
+            named = named || runStart.counts[g][k] != 0;
+        if (opened)
+            for (const GroupOverride& o : opened->overrides)
+                named = named || (o.group == g && setsCount(o.column));
+        if (!named)
+            continue;
+        for (int k = 0; k < 5; k++) {
+            const char column = k == 0 ? 'N' : char('0' + k);
+            keys.push_back(keyOf(g, column));
+            lines.push_back(keyOf(g, column) + " = " + std::to_string(runStart.counts[g][k]));
+        }
+    }
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\n";
+    return text;
 }
 
 }  // namespace
@@ -136,9 +213,17 @@ SessionScenario sessionScenario(const std::string& path) {
     std::string& t = out.text;
     t += "# What was done in the window, as a scenario: ombrane-batch runs it again\n";
     t += "groups = " + groups + "\n";
+    std::vector<std::string> replaced;
+    const std::string start = runStart.placedByEdit ? placedAfresh(opened, replaced, out.notes) : "";
     if (opened)
-        for (const std::string& line : opened->settingTexts)
-            t += line + "\n";
+        for (const std::string& line : opened->settingTexts) {
+            bool kept = true;
+            for (const std::string& key : replaced)
+                kept = kept && keyOfLine(line) != key;
+            if (kept)
+                t += line + "\n";
+        }
+    t += start;
     if (step > 0)
         t += "steps = " + std::to_string(step) + "\n";
     else
@@ -172,10 +257,16 @@ SessionScenario sessionScenario(const std::string& path) {
     if (inputsNotKept() > 0)
         out.notes.push_back(std::to_string(inputsNotKept()) + " inputs past the first " +
                             std::to_string(int(MaxInputs)) + " were not kept");
-    if (runStart.placedByEdit)
-        out.notes.push_back("an edit of a car count placed every car afresh at step " +
-                            std::to_string(runStart.editStep) +
-                            "; the scenario places them as the groups file does, so its run differs");
+    // ombrane-batch makes a report point wherever a tick starts at one; the
+    // window may have passed some inside a tick or stopped between them.
+    if (world.reportPeriod > 0 && step > 0) {
+        const int due = (step - 1) / world.reportPeriod + 1;
+        if (history.reportPoints != due)
+            out.notes.push_back("the window made " + std::to_string(history.reportPoints) + " of the " +
+                                std::to_string(due) +
+                                " report points before this step (ticks did not start at the others); "
+                                "ombrane-batch at multiplier 1 makes them all, so its report file differs");
+    }
     for (const std::string& line : events)
         t += line + "\n";
     if (opened)

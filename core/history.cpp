@@ -25,6 +25,7 @@ static_assert(ReportWords * 64 >= KeyframeSteps, "every distance has its bit");
 uint64_t reportPoints[KeyframeCapacity][ReportWords];
 // The inputs made up to each keyframe: going back forgets the later ones.
 int inputsAt[KeyframeCapacity];
+int reportPointsAt[KeyframeCapacity];
 
 int entry(int age) { return (history.first + history.count - 1 - age) % KeyframeCapacity; }
 
@@ -42,6 +43,7 @@ void clearHistory() {
     history.first = 0;
     history.count = 0;
     history.changed = 0;
+    history.reportPoints = 0;
     beginInputs();
 }
 
@@ -60,12 +62,14 @@ void recordKeyframe() {
     }
     keyframes[entry(0)] = world;
     inputsAt[entry(0)] = history.inputs;
+    reportPointsAt[entry(0)] = history.reportPoints;
     history.changed = 0;
 }
 
 void recordReportPoint() {
     if (history.count == 0)
         return;
+    history.reportPoints++;
     int distance = world.run.stepCount - newest().run.stepCount;
     if (distance >= 0 && distance < ReportWords * 64)
         reportPoints[entry(0)][distance / 64] |= uint64_t(1) << (distance % 64);
@@ -95,11 +99,14 @@ BackResult restoreModelAt(int step) {
     history.count -= age;
     history.changed = 0;
     history.inputs = inputsAt[from];
+    history.reportPoints = reportPointsAt[from];
     // The events replayed were told when they first fired.
     scenarioEventsLogged = 0;
     for (int distance = 0; world.run.stepCount < step; distance++) {
-        if (distance < ReportWords * 64 && (reportPoints[from][distance / 64] >> (distance % 64) & 1))
+        if (distance < ReportWords * 64 && (reportPoints[from][distance / 64] >> (distance % 64) & 1)) {
             buildReportLines(world.run.stepCount / world.stepsPerSecond);
+            history.reportPoints++;
+        }
         stepWorld();
     }
     scenarioEventsLogged = 1;

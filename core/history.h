@@ -16,6 +16,7 @@ struct HistoryState {
     int count;                  // keyframes held, 0..KeyframeCapacity
     int changed;                // flag: an input changed the model since the newest
     int inputs;                 // inputs of the present history (input_log.h)
+    int reportPoints;           // report points the present history made
 };
 extern HistoryState history;
 

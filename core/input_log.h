@@ -33,17 +33,24 @@ const Input& inputAt(int k);
 int inputsNotKept();
 
 // What the run started with at its last placement that no input says:
-// the construction zone, and whether the placement was made by an edit of a
-// car count (the groups were then those of the file and the edits before it).
+// the construction zone, and, when an edit of a car count placed the cars
+// afresh, the groups' changes that held then beyond the files (the inputs
+// and the scenario's group events before it, oldest first, those of earlier
+// such placements before them) and every group's counts as placed.
 struct RunStart {
     int zone;
     int placedByEdit;           // flag
     int editStep;               // the step of the run the edit was made at
     int editPending;            // the edit's step plus one, until the placement
+    int changeCount;            // entries of startChange() in use
+    int changesLost;            // changes not kept: past MaxInputs, or cut short
+    int counts[50][5];          // per group: N, then lanes 1 to 4
 };
 extern RunStart runStart;
+const Input& startChange(int k);
 
-// An edit of a car count asks for a placement at the next tick.
+// An edit of a car count asks for a placement at the next tick, with the
+// groups' counts as they are now.
 void notePlacementByEdit();
 
 // A new start (clearHistory calls it): no input is kept; the zone as it is
