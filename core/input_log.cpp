@@ -60,8 +60,6 @@ bool groupChangeOf(const ScenarioEvent& e, Input& in) {
 
 Input* nextInput() {
     noteModelChange();
-    if (history.inputs < 0)
-        history.inputs = 0;
     if (history.inputs >= MaxInputs) {
         notKept++;
         return nullptr;
