@@ -90,6 +90,7 @@ if find_window '^Save Scenario As$' 10 >/dev/null; then
     xdotool key Return
 fi
 check "Ctrl+Shift+S saves the scenario" said "session.scenario at step 2000" 15
+check "nothing of the session is left out" bash -c "! grep -qF 'Notinthescenario' <(tr -d ' \n' <'$WORK/joined.txt')"
 log "saved: $(grep -c '^at ' "$SAVED" 2>/dev/null) events"
 check "the edit undone by going back is not in it" bash -c "! grep -q 'group 0 A = 40' '$SAVED'"
 check "the file holds the session" grep -qxF "at step 1600 group 1 A = 35.5" "$SAVED"
