@@ -295,6 +295,10 @@ int plotResults(const std::string& dir, const Experiment& e, const std::string& 
             one(drawn, base.empty() ? (varies ? "all runs" : "runs") : base);
     }
 
+    if (seeds) {
+        meanOverSeeds(seriesNames, series, true);
+        meanOverSeeds(groupSeriesNames, groupSeries, false);
+    }
     // One data block per series, two blank lines apart, for gnuplot's `index`.
     std::ostringstream data, groups;
     data << "# density_vpmpl flow_vph space_mean_speed_mph of " << laneWords
@@ -325,10 +329,6 @@ int plotResults(const std::string& dir, const Experiment& e, const std::string& 
         }
         groups << "\n\n";
     }
-    if (seeds) {
-        meanOverSeeds(seriesNames, series, true);
-        meanOverSeeds(groupSeriesNames, groupSeries, false);
-    }
     std::string varied = !shown.empty() ? varyWords(e.varies[shown[0]], names) : "run";
     std::string title = !shown.empty() ? "varying " + varied : "runs";
     if (seeds)
@@ -355,7 +355,8 @@ int plotResults(const std::string& dir, const Experiment& e, const std::string& 
         gp << "plot ";
         for (std::size_t s = 0; s < seriesNames.size(); s++) {
             gp << (s ? ", \\\n     " : "") << "'fundamental.dat' index " << s << " using " << using_
-               << " with linespoints pt 7 ps 0.8 lw 2 lc " << s + 1 << " title '"
+               << " with linespoints pt 7 ps 0.8 lw 2"
+               << (seeds ? " lc " + std::to_string(s + 1) : std::string()) << " title '"
                << gnuplotSafe(seriesNames[s]) << "'";
             // x: density, then flow or speed, each with its interval.
             if (seeds)
