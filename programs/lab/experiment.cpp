@@ -218,7 +218,7 @@ bool readVary(Reader& r, const std::string& target, std::string text, Experiment
         if (v.kind == VaryColumn)
             return r.fail("column " + target + " is already varied on line " +
                           std::to_string(other.line));
-        return r.fail("vary " + varyName(v) + " is already on line " + std::to_string(other.line));
+        return r.fail("vary " + varyTarget(v) + " is already on line " + std::to_string(other.line));
     }
     v.together = endsWithTogether(text);
     if (v.together && e.varies.empty())
