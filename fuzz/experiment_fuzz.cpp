@@ -1,8 +1,11 @@
 // Feeds arbitrary bytes to ombrane-lab's experiment reader and checks what
 // an accepted experiment promises the runs: a plan of the counted runs, a
 // description that reads back to itself, and run groups files whose rows
-// the groups reader takes whole.
+// the groups reader takes whole; with a scenario base, run scenarios that
+// the scenario reader takes.
 #include "experiment.h"
+#include "files/scenario.h"
+#include "scenario_base.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -20,6 +23,9 @@ void require(bool condition) {
 }
 
 const std::string Base = "#Group,N,A\n0,10,60\n1,5,55\n";
+const std::string BaseScenario = "groups = b.csv\nstart = even\nseed = 3\nnoise group 0 = 0.1\n"
+                                 "at 0:02 group 1 A = 40\nat step 9 zone on\n"
+                                 "at 0:05 car nearest 1 mi in lane 1 slows to 5 mph for 1 s\n";
 
 void checkAccepted(const Experiment& e) {
     require(!e.basePath.empty());
@@ -27,7 +33,10 @@ void checkAccepted(const Experiment& e) {
     for (std::size_t k = 0; k < e.varies.size(); k++) {
         const Vary& v = e.varies[k];
         require(!v.values.empty());
-        require(v.group >= 0 && v.group < 50 && knownColumn(v.column));
+        if (v.kind == VaryColumn)
+            require(v.group >= 0 && v.group < 50 && knownColumn(v.column));
+        else
+            require(e.scenarioBase && v.event >= 0);
         if (v.together)
             require(k > 0 && e.varies[k - 1].values.size() == v.values.size());
     }
@@ -35,16 +44,21 @@ void checkAccepted(const Experiment& e) {
     require(total >= 1);
 
     // What the folder keeps must read back as the same experiment.
-    std::string canonical = canonicalText(e, "base.csv");
+    const std::string baseName = e.scenarioBase ? "base.scenario" : "base.csv";
+    std::string canonical = canonicalText(e, baseName);
     Experiment again;
     std::string problem;
     require(parseExperiment(canonical, "again.txt", again, problem, true));
-    require(canonicalText(again, "base.csv") == canonical);
+    require(canonicalText(again, baseName) == canonical);
     require(runCount(again) == total);
 
     if (total > MostPlanned)
         return;
     std::vector<RunPlan> plans = planRuns(e);
+    Experiment withScenario = e;
+    std::string groupsName;
+    bool scenarioRuns = e.scenarioBase &&
+                        readScenarioBase(withScenario, "b.scenario", BaseScenario, groupsName, problem) == 0;
     require(long(plans.size()) == total);
     for (std::size_t r = 0; r < plans.size(); r++) {
         const RunPlan& run = plans[r];
@@ -52,6 +66,10 @@ void checkAccepted(const Experiment& e) {
         require(run.repeat >= 1 && run.repeat <= e.repeat);
         for (std::size_t k = 0; k < e.varies.size(); k++)
             require(run.choice[k] >= 0 && std::size_t(run.choice[k]) < e.varies[k].values.size());
+        if (scenarioRuns) {
+            Scenario s;
+            require(parseScenario(runScenarioText(withScenario, run), "run.scenario", s, problem));
+        }
         std::string groups = runGroupsText(Base, e, run);
         require(groups.compare(0, Base.size(), Base) == 0);
         std::size_t start = 0;
