@@ -7,26 +7,29 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
+# Each stage's heading also says how long the whole had taken by then, so
+# a stage that grows shows in CI's log.
+stage() { echo "== $* (at $((SECONDS / 60))m$((SECONDS % 60))s)"; }
 
 scripts/install-deps.sh
 
-echo "== Native build and tests"
+stage "Native build and tests"
 cmake --preset native >/dev/null
 cmake --build --preset native -j"$jobs"
 ctest --preset native -j"$jobs"
 
-echo "== ombrane-lab submit on a local Slurm"
+stage "ombrane-lab submit on a local Slurm"
 scripts/slurm-local.sh run bash tests/slurm/slurm.sh build/native/ombrane-batch "$PWD"
 
-echo "== Sanitizers (ASan, UBSan)"
+stage "Sanitizers (ASan, UBSan)"
 cmake --preset sanitize >/dev/null
 cmake --build --preset sanitize -j"$jobs"
 ctest --preset sanitize -j"$jobs"
 
-echo "== Fuzzing the file readers"
-scripts/fuzz.sh "${OMBRANE_FUZZ_SECONDS:-45}"
+stage "Fuzzing the file readers"
+scripts/fuzz.sh "${OMBRANE_FUZZ_SECONDS:-25}"
 
-echo "== Windows programs under Wine"
+stage "Windows programs under Wine"
 scripts/build-windows.sh
 scripts/wine-tests.sh
 scripts/wine-groups-tests.sh
@@ -34,4 +37,4 @@ scripts/wine-legacy-tests.sh
 tests/wine/run-in-browser.sh
 tests/wine/release-zip.sh
 
-echo "== All tests passed"
+stage "All tests passed"

@@ -13,6 +13,7 @@
 #include "options.h"
 #include "progress.h"
 #include "rewind_check.h"
+#include "system.h"
 #include "watch.h"
 
 #include <cerrno>
@@ -107,21 +108,6 @@ bool dumpCars(const char* path) {
                      c.slot);
     }
     return std::fclose(f) == 0;
-}
-
-// What a path names: the file's device and inode where it exists, or else
-// its folder's real path and its name, so that two spellings of one file
-// (./m.csv and m.csv, a link) compare equal.
-std::string fileIdentity(const std::string& path) {
-    struct stat about;
-    if (::stat(path.c_str(), &about) == 0)
-        return "inode " + std::to_string(about.st_dev) + ":" + std::to_string(about.st_ino);
-    std::size_t slash = path.find_last_of("/\\");
-    std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (::stat(folder.c_str(), &about) == 0)
-        return "in " + std::to_string(about.st_dev) + ":" + std::to_string(about.st_ino) + " " + name;
-    return "path " + path;
 }
 
 // The report file the groups file's run writes: NAME.report.csv beside it.

@@ -4,6 +4,8 @@
 // checked under Wine and draws no pictures.
 #pragma once
 
+#include <string>
+
 // Whether standard error is a terminal (the progress line is shown only then).
 bool stderrIsTerminal();
 
@@ -17,3 +19,8 @@ bool makeFolder(const char* dir);
 // run them; what gnuplot says goes to dir/gnuplot.log. True when it ran and
 // succeeded.
 bool runGnuplotIn(const char* dir, const char* const scripts[], int count);
+
+// What a path names, so that two spellings of one file (./m.csv and m.csv, a
+// link, on Windows another case) give the same text and two files never do:
+// the file's identity where it exists, or else where it would be made.
+std::string fileIdentity(const std::string& path);

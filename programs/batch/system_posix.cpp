@@ -60,3 +60,15 @@ bool runGnuplotIn(const char* dir, const char* const scripts[], int count) {
             return false;
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
+
+std::string fileIdentity(const std::string& path) {
+    struct stat about;
+    if (::stat(path.c_str(), &about) == 0)
+        return "inode " + std::to_string(about.st_dev) + ":" + std::to_string(about.st_ino);
+    std::size_t slash = path.find_last_of('/');
+    std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (::stat(folder.c_str(), &about) == 0)
+        return "in " + std::to_string(about.st_dev) + ":" + std::to_string(about.st_ino) + " " + name;
+    return "path " + path;
+}

@@ -269,6 +269,29 @@ const char* laneName(int lane) {
     return lane >= 0 && lane < LaneTotal ? Names[lane] : "All lanes";
 }
 
+// One series of the chart as lines through its reported points, broken where
+// it has no value; a point alone is drawn as a pixel of `lone` when one is given.
+void drawSeries(HDC memory, const ChartLayout& layout, const ChartPoint* (*pointAt)(int), int total,
+                int g, POINT* points, const COLORREF* lone) {
+    const bool overall = g < 0;
+    int run = 0;
+    for (int age = total - 1; age >= -1; age--) {
+        const ChartPoint* point = age >= 0 ? pointAt(age) : nullptr;
+        float v = point ? (overall ? point->overall : point->group[g]) : -1.0f;
+        if (v >= 0 && run < ChartCapacity) {
+            points[run].x = scalePixel(layout.seconds, point->seconds);
+            points[run].y = scalePixel(layout.speed, v);
+            run++;
+            continue;
+        }
+        if (run == 1 && lone)
+            SetPixel(memory, points[0].x, points[0].y, *lone);
+        else if (run > 1)
+            Polyline(memory, points, run);
+        run = 0;
+    }
+}
+
 // The run as it went before going back: every series thin and dashed, under
 // the new lines.
 void drawKeptBranch(HDC memory, const ChartLayout& layout, const int* groups, int reported, POINT* points) {
@@ -278,20 +301,7 @@ void drawKeptBranch(HDC memory, const ChartLayout& layout, const int* groups, in
         const int g = overall ? -1 : groups[entry];
         HPEN pen = CreatePen(PS_DASH, 1, overall ? Black : COLORREF(world.groups[g].colour) & 0xFFFFFF);
         HGDIOBJ before = SelectObject(memory, pen);
-        int run = 0;
-        for (int age = total - 1; age >= -1; age--) {
-            const ChartPoint* point = age >= 0 ? keptPoint(age) : nullptr;
-            float v = point ? (overall ? point->overall : point->group[g]) : -1.0f;
-            if (v >= 0 && run < ChartCapacity) {
-                points[run].x = scalePixel(layout.seconds, point->seconds);
-                points[run].y = scalePixel(layout.speed, v);
-                run++;
-                continue;
-            }
-            if (run > 1)
-                Polyline(memory, points, run);
-            run = 0;
-        }
+        drawSeries(memory, layout, keptPoint, total, g, points, nullptr);
         SelectObject(memory, before);
         DeleteObject(pen);
     }
@@ -425,22 +435,7 @@ void ComposeSpeedChartView(HDC memory, int width, int height) {
         COLORREF colour = overall ? Black : COLORREF(world.groups[g].colour) & 0xFFFFFF;
         HPEN pen = CreatePen(PS_SOLID, overall ? 3 : 1, colour);
         SelectObject(memory, pen);
-        int run = 0;
-        for (int age = total - 1; age >= -1; age--) {
-            const ChartPoint* point = age >= 0 ? chartPoint(age) : nullptr;
-            float v = point ? (overall ? point->overall : point->group[g]) : -1.0f;
-            if (v >= 0 && run < ChartCapacity) {
-                points[run].x = scalePixel(layout.seconds, point->seconds);
-                points[run].y = scalePixel(layout.speed, v);
-                run++;
-                continue;
-            }
-            if (run == 1)
-                SetPixel(memory, points[0].x, points[0].y, colour);
-            else if (run > 1)
-                Polyline(memory, points, run);
-            run = 0;
-        }
+        drawSeries(memory, layout, chartPoint, total, g, points, &colour);
         // The key: a stroke of the series' colour and its name.
         int column = entry / layout.keyRows, row = entry % layout.keyRows;
         int x = layout.key.left + column * 60, y = layout.key.top + row * 16 + 8;

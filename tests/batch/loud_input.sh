@@ -9,19 +9,8 @@
 # console shows unread.
 #
 #   loud_input.sh <ombrane-batch> <source-dir>
-set -u
-
-batch=$1
-source=$2
+. "$(dirname "$0")/../preamble.sh" loud "$@"
 lab=$(cd "$(dirname "$batch")" && pwd)/ombrane-lab
-work=$(mktemp -d "${TMPDIR:-/tmp}/ombrane-loud.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-failures=0
-
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
 
 cd "$work" || exit 1
 m=$source/examples/motorway-keep-right.csv

@@ -6,18 +6,7 @@
 # NUL byte in a groups file is a read in part.
 #
 #   outputs.sh <ombrane-batch> <source-dir>
-set -u
-
-batch=$1
-source=$2
-work=$(mktemp -d "${TMPDIR:-/tmp}/ombrane-outputs.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-failures=0
-
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
+. "$(dirname "$0")/../preamble.sh" outputs "$@"
 
 cd "$work" || exit 1
 cp "$source/examples/stop-and-go-wave.csv" g.csv

@@ -7,18 +7,7 @@
 # itself and the earlier edition.
 #
 #   scenario.sh <ombrane-batch> <source-dir>
-set -u
-
-batch=$1
-source=$2
-work=$(mktemp -d "${TMPDIR:-/tmp}/ombrane-scenario.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-failures=0
-
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
+. "$(dirname "$0")/../preamble.sh" scenario "$@"
 
 cp "$source/examples/stop-and-go-wave.csv" "$source/examples/uniform-ring.csv" \
    "$source/examples/"*.scenario "$work/"

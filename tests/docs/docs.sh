@@ -14,18 +14,8 @@
 #   ombrane.exe, as does the README.
 #
 #   docs.sh <ombrane-batch> <source-dir>
-set -u
-
-batch=$1
-source=$2
+. "$(dirname "$0")/../preamble.sh" docs "$@"
 build=$(cd "$(dirname "$batch")" && pwd)
-work=$(mktemp -d "${TMPDIR:-/tmp}/ombrane-docs.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
 
 cd "$source" || exit 1
 pages=(README.md examples/README.md docs/*.md)

@@ -10,19 +10,8 @@
 # refusing (its message, exit 1). The real Slurm is tests/slurm/slurm.sh.
 #
 #   submit.sh <ombrane-batch> <source-dir>
-set -u
-
-batch=$1
-source=$2
+. "$(dirname "$0")/../preamble.sh" submit "$@"
 lab=$(cd "$(dirname "$batch")" && pwd)/ombrane-lab
-work=$(mktemp -d "${TMPDIR:-/tmp}/ombrane-submit.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-failures=0
-
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
 
 cd "$work" || exit 1
 cp "$source/examples/motorway-keep-right.csv" base.csv
