@@ -27,8 +27,15 @@ const std::string BaseScenario = "groups = b.csv\nstart = even\nseed = 3\nnoise 
                                  "at 0:02 group 1 A = 40\nat step 9 zone on\n"
                                  "at 0:05 car nearest 1 mi in lane 1 slows to 5 mph for 1 s\n";
 
-void checkAccepted(const Experiment& e) {
-    require(!e.basePath.empty());
+void checkAccepted(const Experiment& parsed) {
+    require(!parsed.basePath.empty());
+    // A scenario base without steps takes the scenario's (here none: the
+    // default) once the scenario is read, which may refuse the warm-up then.
+    Experiment e = parsed;
+    std::string groupsName, refused;
+    bool scenarioRuns = e.scenarioBase && readScenarioBase(e, "b.scenario", BaseScenario, groupsName, refused) == 0;
+    if (e.scenarioBase && !e.stepsGiven && !scenarioRuns)
+        return;
     require(e.steps >= 1 && e.period >= 1 && e.warmup >= 0 && e.warmup < e.steps);
     for (std::size_t k = 0; k < e.varies.size(); k++) {
         const Vary& v = e.varies[k];
@@ -55,10 +62,6 @@ void checkAccepted(const Experiment& e) {
     if (total > MostPlanned)
         return;
     std::vector<RunPlan> plans = planRuns(e);
-    Experiment withScenario = e;
-    std::string groupsName;
-    bool scenarioRuns = e.scenarioBase &&
-                        readScenarioBase(withScenario, "b.scenario", BaseScenario, groupsName, problem) == 0;
     require(long(plans.size()) == total);
     for (std::size_t r = 0; r < plans.size(); r++) {
         const RunPlan& run = plans[r];
@@ -68,7 +71,7 @@ void checkAccepted(const Experiment& e) {
             require(run.choice[k] >= 0 && std::size_t(run.choice[k]) < e.varies[k].values.size());
         if (scenarioRuns) {
             Scenario s;
-            require(parseScenario(runScenarioText(withScenario, run), "run.scenario", s, problem));
+            require(parseScenario(runScenarioText(e, run), "run.scenario", s, problem));
         }
         std::string groups = runGroupsText(Base, e, run);
         require(groups.compare(0, Base.size(), Base) == 0);

@@ -354,6 +354,23 @@ bool knownColumn(char c) {
     return c && std::strchr("ZABCDEFGHIKLMNPQR1234", c) != nullptr;
 }
 
+bool checkMeasuredPeriods(const Experiment& e, std::string& problem) {
+    Reader r{e.path, problem};
+    r.line = e.measureLine;
+    if (e.warmup >= e.steps || e.steps - e.warmup < e.period)
+        return r.fail("warmup leaves less than one measuring period (" + std::to_string(e.period) +
+                      " steps) of the " + std::to_string(e.steps) + " steps to measure");
+    // Periods end at multiples of the period, and one counts when it starts
+    // at or after the warm-up.
+    long firstStart = (e.warmup + e.period - 1) / e.period * e.period;
+    if (firstStart + e.period > e.steps)
+        return r.fail("no whole measuring period after the warm-up: periods start at multiples of " +
+                      std::to_string(e.period) + " steps, so the first one measured would run from step " +
+                      std::to_string(firstStart) + " to " + std::to_string(firstStart + e.period) +
+                      ", past the " + std::to_string(e.steps) + " steps");
+    return true;
+}
+
 bool parseExperiment(const std::string& text, const std::string& path, Experiment& e,
                      std::string& problem, bool force, long maxRuns) {
     e = Experiment();
@@ -402,18 +419,12 @@ bool parseExperiment(const std::string& text, const std::string& path, Experimen
         problem = path + ": no base = GROUPS.csv line";
         return false;
     }
-    r.line = warmupLine ? warmupLine : stepsLine ? stepsLine : periodLine;
-    if (e.warmup >= e.steps || e.steps - e.warmup < e.period)
-        return r.fail("warmup leaves less than one measuring period (" + std::to_string(e.period) +
-                      " steps) of the " + std::to_string(e.steps) + " steps to measure");
-    // Periods end at multiples of the period, and one counts when it starts
-    // at or after the warm-up.
-    long firstStart = (e.warmup + e.period - 1) / e.period * e.period;
-    if (firstStart + e.period > e.steps)
-        return r.fail("no whole measuring period after the warm-up: periods start at multiples of " +
-                      std::to_string(e.period) + " steps, so the first one measured would run from step " +
-                      std::to_string(firstStart) + " to " + std::to_string(firstStart + e.period) +
-                      ", past the " + std::to_string(e.steps) + " steps");
+    e.measureLine = warmupLine ? warmupLine : stepsLine ? stepsLine : periodLine;
+    e.stepsGiven = stepsLine > 0;
+    // A scenario's own steps count when the experiment gives none: checked
+    // once the scenario is read.
+    if (!(e.scenarioBase && !e.stepsGiven) && !checkMeasuredPeriods(e, problem))
+        return false;
     if (!checkRowLengths(r, e))
         return false;
     for (const Vary& v : e.varies) {

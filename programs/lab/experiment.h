@@ -30,6 +30,8 @@ struct Experiment {
     bool randomness = false;        // once the scenario is read: its runs draw random
                                     // numbers, so each repeat is a seed
     long steps = 4800;              // steps per run
+    bool stepsGiven = false;        // by a steps line (else a scenario base's own count)
+    int measureLine = 0;            // of warmup, steps or period, for messages
     long warmup = 0;                // steps not measured
     long period = 80;               // steps per measuring period
     std::vector<std::string> detectors;  // ft, as written; empty: ombrane-batch's default (0)
@@ -78,6 +80,10 @@ bool knownColumn(char c);
 // maxRuns runs is refused unless force is set.
 bool parseExperiment(const std::string& text, const std::string& path, Experiment& e,
                      std::string& problem, bool force, long maxRuns = 10000);
+
+// Whether at least one whole measuring period follows the warm-up; false
+// with "PATH:LINE: reason" naming the warmup, steps or period line.
+bool checkMeasuredPeriods(const Experiment& e, std::string& problem);
 
 // Reads the file; false with a message when it cannot be read or parsed.
 // *exitCode is set to 1 (unreadable) or 2 (bad contents).

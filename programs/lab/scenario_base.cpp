@@ -149,6 +149,12 @@ int readScenarioBase(Experiment& e, const std::string& path, const std::string& 
         return 2;
     groupsName = s.groupsName;
     e.scenarioText = text;
+    if (!e.stepsGiven) {
+        if (s.steps > 0)
+            e.steps = s.steps;
+        if (!checkMeasuredPeriods(e, problem))
+            return 2;
+    }
     e.randomness = usesRandomness(s);
     std::vector<std::string> actions;  // the events' actions, in file order
     for (const TextLine& line : meaningfulLines(text))

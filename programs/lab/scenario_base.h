@@ -8,7 +8,8 @@
 #include <string>
 
 // Reads the scenario's text (the file at path, named so in messages), sets
-// e.randomness and judges every vary against it: an event the scenario does
+// e.randomness, takes the scenario's steps when the experiment gives none
+// (checking the measuring periods then), and judges every vary against it: an event the scenario does
 // not have, a value of an event that has none, a seed that nothing draws
 // from, and each varied value as the runs' scenarios would read it. Returns
 // 0, with groupsName the scenario's groups file as written; else 2 with

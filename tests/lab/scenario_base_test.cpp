@@ -135,6 +135,21 @@ TEST(LabScenarioBase, RepeatsAreSeedsOneToNOnlyWithRandomness) {
     EXPECT_EQ(runScenarioText(q, planOf(q, 2)), "groups = groups.csv\nat 0:02 zone on\n");
 }
 
+TEST(LabScenarioBase, TheScenariosStepsCountUnlessTheExperimentGivesSteps) {
+    std::string problem;
+    const std::string scenario = std::string(Quiet) + "steps = 9600\n";
+    Experiment e = parsed("base = s.scenario\nwarmup = 6000\n");  // past the default 4800
+    ASSERT_EQ(withScenario(e, scenario, problem), 0) << problem;
+    EXPECT_EQ(e.steps, 9600);
+    Experiment given = parsed("base = s.scenario\nsteps = 800\n");
+    ASSERT_EQ(withScenario(given, scenario, problem), 0) << problem;
+    EXPECT_EQ(given.steps, 800);
+    // The warm-up is judged against the scenario's steps, on its own line.
+    Experiment late = parsed("base = s.scenario\n\nwarmup = 9600\n");
+    EXPECT_EQ(withScenario(late, scenario, problem), 2);
+    EXPECT_EQ(problem, "x.txt:3: warmup leaves less than one measuring period (80 steps) of the 9600 steps to measure");
+}
+
 TEST(LabScenarioBase, RunScenarioPutsEveryValueInItsPlace) {
     std::string problem;
     Experiment e = parsed("base = s.scenario\nvary event 1 time = 0:05\nvary event 3 value = 20\n"
