@@ -9,7 +9,8 @@
 set -u
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
-BUILD=${1:-$ROOT/build/windows}
+# Made absolute: the program is started from inside it.
+mkdir -p "${1:-$ROOT/build/windows}" && BUILD=$(cd "${1:-$ROOT/build/windows}" && pwd) || exit 2
 OUT=${2:-$ROOT/docs/window-and-space-time.png}
 . "$ROOT/scripts/wine-harness.sh"
 

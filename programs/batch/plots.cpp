@@ -148,8 +148,10 @@ void writeZone(std::FILE* f, bool stretch) {
         else
             std::fprintf(f, "set object %d rect from %g,graph 0 to %g,graph 1", k + 1,
                          plots.zoneFrom[k], plots.zoneTo[k]);
-        std::fprintf(f, " behind fc rgb '#808080' fs transparent solid %s noborder\n",
-                     stretch ? "0.35" : "0.15");
+        // The stretch is drawn over the speeds: behind them it was hidden
+        // wherever cars drove through the zone.
+        std::fprintf(f, " %s fc rgb '#808080' fs transparent solid %s noborder\n",
+                     stretch ? "front" : "behind", stretch ? "0.35" : "0.15");
     }
     if (plots.zoneSpans)
         std::fprintf(f, "set label 1 'construction zone on (grey)' at graph 0.01, graph 0.95 front\n");
