@@ -10,7 +10,7 @@ set(OMBRANE_FUZZ_FLAGS -g -fno-omit-frame-pointer -fno-sanitize-recover=undefine
 
 # The model is instrumented for coverage too, or the fuzzer would be blind
 # inside the code it is meant to explore.
-foreach(library ombrane_core ombrane_files ombrane_commands ombrane_sys_null ombrane_lab)
+foreach(library ombrane_core ombrane_files ombrane_commands ombrane_frontend ombrane_sys_null ombrane_lab)
   target_compile_options(${library} PRIVATE
     -fsanitize=fuzzer-no-link,${OMBRANE_FUZZ_SANITIZERS} ${OMBRANE_FUZZ_FLAGS})
 endforeach()
@@ -25,5 +25,5 @@ foreach(source ${OMBRANE_FUZZ_SOURCES})
   target_compile_options(${name} PRIVATE
     -fsanitize=fuzzer,${OMBRANE_FUZZ_SANITIZERS} ${OMBRANE_FUZZ_FLAGS})
   target_link_options(${name} PRIVATE -fsanitize=fuzzer,${OMBRANE_FUZZ_SANITIZERS})
-  target_link_libraries(${name} ombrane_sys_null ombrane_commands ombrane_lab)
+  target_link_libraries(${name} ombrane_sys_null ombrane_frontend ombrane_lab)
 endforeach()

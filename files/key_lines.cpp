@@ -17,12 +17,28 @@ std::string trim(const std::string& s) {
     return s.substr(a, b - a + 1);
 }
 
+std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    // A byte-order mark, as some Windows editors save UTF-8.
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        start = 3;
+    while (start < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string::npos) {
+            lines.push_back(text.substr(start));
+            break;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1 + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n');
+    }
+    return lines;
+}
+
 std::vector<TextLine> meaningfulLines(const std::string& text) {
     std::vector<TextLine> lines;
-    std::istringstream in(text);
-    std::string raw;
     int number = 0;
-    while (std::getline(in, raw)) {
+    for (const std::string& raw : splitLines(text)) {
         number++;
         std::string line = trim(raw.substr(0, raw.find('#')));
         if (!line.empty())

@@ -12,6 +12,10 @@ struct TextLine {
     std::string text;
 };
 
+// Lines end in a line feed, a carriage return and line feed, or a carriage
+// return alone; a UTF-8 byte-order mark before the first is skipped.
+std::vector<std::string> splitLines(const std::string& text);
+
 std::vector<TextLine> meaningfulLines(const std::string& text);
 
 // "KEY = VALUE" split at the first '=', both sides trimmed; false without '='.

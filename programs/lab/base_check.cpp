@@ -70,16 +70,19 @@ std::string join(const std::vector<std::string>& lines) {
 
 }  // namespace
 
-int checkWithReader(const Experiment& e, const std::string& baseText, std::string& problem) {
+int checkWithReader(const Experiment& e, const std::string& baseText, std::string& problem,
+                    const std::string& givenName) {
     std::vector<std::string> found;
     heard = &found;
     setGroupsWarningSink(hear);
-    const std::string baseName = basePathOf(e);
+    const std::string baseName = givenName.empty() ? basePathOf(e) : givenName;
     startAsBatch(e);
     bool read = readText(baseText, baseName, found);
 
     std::vector<int> setBy(reader.groupLine, reader.groupLine + MaxGroups);
     for (const Vary& v : e.varies) {
+        if (v.kind != VaryColumn)
+            continue;
         std::string where = e.path + ":" + std::to_string(v.line) + ": vary " + varyName(v) + ": ";
         for (const std::string& value : v.values) {
             char why[200];
@@ -102,7 +105,7 @@ int checkWithReader(const Experiment& e, const std::string& baseText, std::strin
             std::string values;
             int line = 0;
             for (std::size_t k = 0; k < e.varies.size(); k++)
-                if (countColumn(e.varies[k].column)) {
+                if (e.varies[k].kind == VaryColumn && countColumn(e.varies[k].column)) {
                     counts.push_back(run.choice[k]);
                     values += (values.empty() ? "" : ", ") + varyName(e.varies[k]) + " = " +
                               e.varies[k].values[std::size_t(run.choice[k])];

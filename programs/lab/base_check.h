@@ -11,4 +11,6 @@
 // edition, then each run's car counts. Returns 0 when the runs will read what
 // the experiment says; else 2 with problem holding one "FILE:LINE: reason" a
 // line (the base's or the experiment's file and line).
-int checkWithReader(const Experiment& e, const std::string& baseText, std::string& problem);
+// baseName names the groups file in messages (default: the base's path).
+int checkWithReader(const Experiment& e, const std::string& baseText, std::string& problem,
+                    const std::string& baseName = std::string());

@@ -2,6 +2,8 @@
 // came from, so that a slip is found before hours of runs, not after.
 #include "experiment.h"
 
+#include "files/key_lines.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -28,53 +30,8 @@ constexpr std::size_t ReaderLineLimit = 1022;
 constexpr std::size_t MaxValueLength = 64;
 // Even with --force: the plan of every run is held in memory.
 constexpr long MostRuns = 1000000;
-
-std::string trim(const std::string& s) {
-    std::size_t a = s.find_first_not_of(" \t\r");
-    if (a == std::string::npos)
-        return "";
-    std::size_t b = s.find_last_not_of(" \t\r");
-    return s.substr(a, b - a + 1);
-}
-
-std::vector<std::string> splitList(const std::string& s) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    for (;;) {
-        std::size_t comma = s.find(',', start);
-        parts.push_back(trim(s.substr(start, comma == std::string::npos ? std::string::npos
-                                                                          : comma - start)));
-        if (comma == std::string::npos)
-            return parts;
-        start = comma + 1;
-    }
-}
-
-// A whole number written alone, within low..high.
-bool wholeNumber(const std::string& text, long low, long high, long* out) {
-    if (text.empty())
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    long value = std::strtol(text.c_str(), &end, 10);
-    if (errno || *end || value < low || value > high)
-        return false;
-    *out = value;
-    return true;
-}
-
-// A finite decimal number written alone.
-bool realNumber(const std::string& text, double* out) {
-    if (text.empty())
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    double value = std::strtod(text.c_str(), &end);
-    if (errno || *end || !std::isfinite(value))
-        return false;
-    *out = value;
-    return true;
-}
+// A scenario holds at most this many events.
+constexpr long MaxScenarioEvents = 4096;
 
 bool integral(const std::string& text) {
     return text.find_first_of(".eExXpP") == std::string::npos;
@@ -91,11 +48,48 @@ struct Reader {
     }
 };
 
+}  // namespace
+
+bool seedValue(const std::string& text, unsigned long long* out) {
+    if (text.empty() || text.size() > 20 || text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    errno = 0;
+    unsigned long long n = std::strtoull(text.c_str(), nullptr, 10);
+    if (errno)
+        return false;
+    if (out)
+        *out = n;
+    return true;
+}
+
+namespace {
+
+// What the kind of a vary takes; the scenario reader judges times and event
+// values once the base is read.
+bool checkValues(Reader& r, const Vary& vary, const std::vector<std::string>& values) {
+    const char column = vary.column;
+    for (const std::string& v : values) {
+        double number;
+        if (vary.kind == VarySeed && !seedValue(v, nullptr))
+            return r.fail("a seed is a whole number from 0 to 18446744073709551615, not '" + v + "'");
+        if (vary.kind == VaryStartSpeed && (!realNumber(v, &number) || number < 0 || number > 1000))
+            return r.fail("start speed is mph from 0 to 1000, not '" + v + "'");
+        if (vary.kind != VaryColumn)
+            continue;
+        // The colour is a name and the report field text; every other column is a number.
+        if (column != 'Z' && column != 'R' && !realNumber(v, &number))
+            return r.fail(std::string("column ") + column + " needs numbers, not '" + v + "'");
+    }
+    return true;
+}
+
 // "a..b by s" or "a..b" (step 1), or a list "x, y, z". A range of more than
 // most values is refused with tooMany before it is written out.
-bool readValues(Reader& r, const std::string& text, char column, std::vector<std::string>& values,
+bool readValues(Reader& r, const std::string& text, const Vary& vary, std::vector<std::string>& values,
                 long most, const std::string& tooMany) {
     std::size_t dots = text.find("..");
+    if (dots != std::string::npos && vary.kind == VaryEventTime)
+        return r.fail("times are listed, such as 3:00, 3:30, 4:00; they cannot be a range");
     if (dots != std::string::npos) {
         std::string from = trim(text.substr(0, dots));
         std::string rest = text.substr(dots + 2);
@@ -131,7 +125,7 @@ bool readValues(Reader& r, const std::string& text, char column, std::vector<std
                 std::snprintf(buffer, sizeof buffer, "%.10g", a + double(k) * s);
             values.push_back(buffer);
         }
-        return true;
+        return checkValues(r, vary, values);
     }
     for (const std::string& v : splitList(text)) {
         if (v.empty())
@@ -141,12 +135,13 @@ bool readValues(Reader& r, const std::string& text, char column, std::vector<std
         // Every value of a run must fit one row of the reader's 1022 characters.
         if (v.size() > MaxValueLength)
             return r.fail("a value may hold at most 64 characters");
-        if (v.find_first_of(" \t") != std::string::npos)
+        // "step N" is a time.
+        bool stepTime = vary.kind == VaryEventTime && v.compare(0, 5, "step ") == 0 &&
+                        v.find_first_of(" \t", 5) == std::string::npos;
+        if (v.find_first_of(" \t") != std::string::npos && !stepTime)
             return r.fail("a value may not hold blanks: '" + v + "'");
-        double number;
-        // The colour is a name and the report field text; every other column is a number.
-        if (column != 'Z' && column != 'R' && !realNumber(v, &number))
-            return r.fail(std::string("column ") + column + " needs numbers, not '" + v + "'");
+        if (!checkValues(r, vary, {v}))
+            return false;
         values.push_back(v);
     }
     return true;
@@ -165,13 +160,40 @@ bool endsWithTogether(std::string& text) {
     return true;
 }
 
-bool readVary(Reader& r, const std::string& target, std::string text, Experiment& e, bool force,
-              long maxRuns) {
+// "seed", "start speed", "event N time", "event N value" or "G.C".
+bool readVaryTarget(Reader& r, const std::string& target, Vary& v) {
+    std::vector<std::string> w;
+    for (std::size_t at = 0; at < target.size();) {
+        std::size_t start = target.find_first_not_of(" \t", at);
+        if (start == std::string::npos)
+            break;
+        std::size_t end = target.find_first_of(" \t", start);
+        w.push_back(target.substr(start, end == std::string::npos ? std::string::npos : end - start));
+        at = end == std::string::npos ? target.size() : end;
+    }
+    if (w.size() == 1 && w[0] == "seed") {
+        v.kind = VarySeed;
+        return true;
+    }
+    if (w.size() == 2 && w[0] == "start" && w[1] == "speed") {
+        v.kind = VaryStartSpeed;
+        return true;
+    }
+    if (!w.empty() && w[0] == "event") {
+        long n;
+        if (w.size() != 3 || (w[2] != "time" && w[2] != "value"))
+            return r.fail("an event is varied as vary event N time = ... or vary event N value = ...");
+        if (!wholeNumber(w[1], 1, MaxScenarioEvents, &n))
+            return r.fail("event " + w[1] + ": events are numbered from 1 in the order of the scenario file");
+        v.kind = w[2] == "time" ? VaryEventTime : VaryEventValue;
+        v.event = int(n);
+        return true;
+    }
     std::size_t dot = target.find('.');
-    Vary v;
     long group;
     if (dot == std::string::npos || !wholeNumber(target.substr(0, dot), -1000000, 1000000, &group))
-        return r.fail("vary needs GROUP.COLUMN, such as vary 0.N");
+        return r.fail("vary needs GROUP.COLUMN, such as vary 0.N (or, with a scenario base, seed, "
+                      "start speed, event N time or event N value)");
     if (group < 0 || group >= GroupCount)
         return r.fail("group " + std::to_string(group) + " is outside 0 to 49");
     std::string letter = target.substr(dot + 1);
@@ -180,11 +202,24 @@ bool readVary(Reader& r, const std::string& target, std::string text, Experiment
                       "' (known: A to I, K to N, P to R, Z, 1 to 4)");
     v.group = int(group);
     v.column = letter[0];
+    return true;
+}
+
+bool readVary(Reader& r, const std::string& target, std::string text, Experiment& e, bool force,
+              long maxRuns) {
+    Vary v;
+    if (!readVaryTarget(r, target, v))
+        return false;
     v.line = r.line;
-    for (const Vary& other : e.varies)
-        if (other.group == v.group && other.column == v.column)
+    for (const Vary& other : e.varies) {
+        if (other.kind != v.kind || other.group != v.group || other.column != v.column ||
+            other.event != v.event)
+            continue;
+        if (v.kind == VaryColumn)
             return r.fail("column " + target + " is already varied on line " +
                           std::to_string(other.line));
+        return r.fail("vary " + varyTarget(v) + " is already on line " + std::to_string(other.line));
+    }
     v.together = endsWithTogether(text);
     if (v.together && e.varies.empty())
         return r.fail("together changes a vary in step with the vary line before it, and there is none");
@@ -194,18 +229,18 @@ bool readVary(Reader& r, const std::string& target, std::string text, Experiment
         const Vary& leader = e.varies.back();
         most = long(leader.values.size());
         tooMany = "vary " + target + " has more values than the " + std::to_string(most) + " of vary " +
-                  varyName(leader) + " (line " + std::to_string(leader.line) +
+                  varyTarget(leader) + " (line " + std::to_string(leader.line) +
                   "), with which it changes together";
     } else {
         most = (force ? MostRuns : maxRuns) / runCount(e);
         tooMany = force ? "more than a million runs"
                         : "more than " + std::to_string(maxRuns) + " runs; give --force to run them all";
     }
-    if (!readValues(r, text, v.column, v.values, most, tooMany))
+    if (!readValues(r, text, v, v.values, most, tooMany))
         return false;
     if (v.together && v.values.size() != e.varies.back().values.size())
         return r.fail("vary " + target + " has " + std::to_string(v.values.size()) +
-                      " values but changes together with vary " + varyName(e.varies.back()) +
+                      " values but changes together with vary " + varyTarget(e.varies.back()) +
                       " (line " + std::to_string(e.varies.back().line) + "), which has " +
                       std::to_string(e.varies.back().values.size()));
     e.varies.push_back(v);
@@ -217,7 +252,7 @@ bool readVary(Reader& r, const std::string& target, std::string text, Experiment
 bool checkRowLengths(Reader& r, const Experiment& e) {
     std::string columns;
     for (const Vary& v : e.varies)
-        if (columns.find(v.column) == std::string::npos)
+        if (v.kind == VaryColumn && columns.find(v.column) == std::string::npos)
             columns += v.column;
     std::size_t note = std::string(",ombrane-lab run ").size() + std::to_string(runCount(e)).size();
     for (int g = 0; g < GroupCount; g++) {
@@ -246,30 +281,14 @@ bool checkRowLengths(Reader& r, const Experiment& e) {
 
 // Splits text into lines ended by a line feed, a carriage return and line
 // feed, or a carriage return alone (a file saved by an old Mac editor).
-std::vector<std::string> splitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    // A byte-order mark, as some Windows editors save UTF-8.
-    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
-        start = 3;
-    while (start < text.size()) {
-        std::size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string::npos) {
-            lines.push_back(text.substr(start));
-            break;
-        }
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1 + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n');
-    }
-    return lines;
-}
-
 bool readSetting(Reader& r, const std::string& key, const std::string& value, Experiment& e) {
     const long Most = 2000000000;
     if (key == "base") {
         if (value.empty())
             return r.fail("base needs a groups file");
         e.basePath = value;
+        e.baseLine = r.line;
+        e.scenarioBase = value.size() > 9 && value.compare(value.size() - 9, 9, ".scenario") == 0;
     } else if (key == "steps") {
         if (!wholeNumber(value, 1, Most, &e.steps))
             return r.fail("steps needs a whole number of steps, 1 or more");
@@ -335,6 +354,23 @@ bool knownColumn(char c) {
     return c && std::strchr("ZABCDEFGHIKLMNPQR1234", c) != nullptr;
 }
 
+bool checkMeasuredPeriods(const Experiment& e, std::string& problem) {
+    Reader r{e.path, problem};
+    r.line = e.measureLine;
+    if (e.warmup >= e.steps || e.steps - e.warmup < e.period)
+        return r.fail("warmup leaves less than one measuring period (" + std::to_string(e.period) +
+                      " steps) of the " + std::to_string(e.steps) + " steps to measure");
+    // Periods end at multiples of the period, and one counts when it starts
+    // at or after the warm-up.
+    long firstStart = (e.warmup + e.period - 1) / e.period * e.period;
+    if (firstStart + e.period > e.steps)
+        return r.fail("no whole measuring period after the warm-up: periods start at multiples of " +
+                      std::to_string(e.period) + " steps, so the first one measured would run from step " +
+                      std::to_string(firstStart) + " to " + std::to_string(firstStart + e.period) +
+                      ", past the " + std::to_string(e.steps) + " steps");
+    return true;
+}
+
 bool parseExperiment(const std::string& text, const std::string& path, Experiment& e,
                      std::string& problem, bool force, long maxRuns) {
     e = Experiment();
@@ -342,11 +378,9 @@ bool parseExperiment(const std::string& text, const std::string& path, Experimen
     Reader r{path, problem};
     std::vector<std::string> seen;
     int warmupLine = 0, zoneLine = 0, stepsLine = 0, periodLine = 0;
-    for (const std::string& raw : splitLines(text)) {
-        r.line++;
-        std::string line = trim(raw.substr(0, raw.find('#')));
-        if (line.empty())
-            continue;
+    for (const TextLine& numbered : meaningfulLines(text)) {
+        r.line = numbered.number;
+        const std::string& line = numbered.text;
         std::size_t eq = line.find('=');
         if (eq == std::string::npos)
             return r.fail("expected KEY = VALUE");
@@ -385,20 +419,27 @@ bool parseExperiment(const std::string& text, const std::string& path, Experimen
         problem = path + ": no base = GROUPS.csv line";
         return false;
     }
-    r.line = warmupLine ? warmupLine : stepsLine ? stepsLine : periodLine;
-    if (e.warmup >= e.steps || e.steps - e.warmup < e.period)
-        return r.fail("warmup leaves less than one measuring period (" + std::to_string(e.period) +
-                      " steps) of the " + std::to_string(e.steps) + " steps to measure");
-    // Periods end at multiples of the period, and one counts when it starts
-    // at or after the warm-up.
-    long firstStart = (e.warmup + e.period - 1) / e.period * e.period;
-    if (firstStart + e.period > e.steps)
-        return r.fail("no whole measuring period after the warm-up: periods start at multiples of " +
-                      std::to_string(e.period) + " steps, so the first one measured would run from step " +
-                      std::to_string(firstStart) + " to " + std::to_string(firstStart + e.period) +
-                      ", past the " + std::to_string(e.steps) + " steps");
+    e.measureLine = warmupLine ? warmupLine : stepsLine ? stepsLine : periodLine;
+    e.stepsGiven = stepsLine > 0;
+    // A scenario's own steps count when the experiment gives none: checked
+    // once the scenario is read.
+    if (!(e.scenarioBase && !e.stepsGiven) && !checkMeasuredPeriods(e, problem))
+        return false;
     if (!checkRowLengths(r, e))
         return false;
+    for (const Vary& v : e.varies) {
+        r.line = v.line;
+        if (v.kind != VaryColumn && !e.scenarioBase)
+            return r.fail("vary " + varyTarget(v) + " needs a scenario base (base = NAME.scenario); " +
+                          e.basePath + " is a groups file");
+        if (v.kind == VarySeed && e.repeat > 1)
+            return r.fail("vary seed names the seeds itself, and repeat = " + std::to_string(e.repeat) +
+                          " would run each seed " + std::to_string(e.repeat) +
+                          " times alike: give more seeds instead");
+    }
+    r.line = e.baseLine;
+    if (e.scenarioBase && e.legacy)
+        return r.fail("the earlier edition does not open scenarios; a scenario base needs edition = current");
     r.line = zoneLine;
     if (e.legacy && e.zone)
         return r.fail("the earlier edition has no construction zone");
@@ -476,170 +517,4 @@ std::string basePathOf(const Experiment& e) {
     if (slash == std::string::npos)
         return e.basePath;
     return e.path.substr(0, slash + 1) + e.basePath;
-}
-
-long runCount(const Experiment& e) {
-    long total = e.repeat;
-    for (const Vary& v : e.varies) {
-        if (v.together)
-            continue;
-        total *= long(v.values.size());
-        if (total > 2000000000L)
-            return 2000000000L;  // far past any limit; keeps the product in range
-    }
-    return total;
-}
-
-RunPlan planOf(const Experiment& e, long number) {
-    RunPlan plan;
-    plan.choice.assign(e.varies.size(), 0);
-    // number - 1 in mixed radix: the repeat is the fastest digit, then the last vary.
-    long rest = number - 1;
-    plan.repeat = int(rest % e.repeat) + 1;
-    rest /= e.repeat;
-    for (std::size_t k = e.varies.size(); k-- > 0;) {
-        if (e.varies[k].together)
-            continue;
-        long size = long(e.varies[k].values.size());
-        plan.choice[k] = int(rest % size);
-        rest /= size;
-    }
-    for (std::size_t k = 1; k < e.varies.size(); k++)
-        if (e.varies[k].together)
-            plan.choice[k] = plan.choice[k - 1];
-    plan.number = int(number);
-    return plan;
-}
-
-std::vector<RunPlan> planRuns(const Experiment& e) {
-    std::vector<RunPlan> runs;
-    long total = runCount(e);
-    runs.reserve(std::size_t(total));
-    for (long n = 1; n <= total; n++)
-        runs.push_back(planOf(e, n));
-    return runs;
-}
-
-std::string canonicalText(const Experiment& e, const std::string& baseName) {
-    std::ostringstream out;
-    out << "# The experiment run into this folder, every value listed. A rerun into\n"
-           "# the folder must describe the same runs, with a base equal to base.csv.\n";
-    out << "base = " << baseName << "\n";
-    out << "steps = " << e.steps << "\n";
-    out << "warmup = " << e.warmup << "\n";
-    out << "period = " << e.period << "\n";
-    if (!e.detectors.empty()) {
-        out << "detector = ";
-        for (std::size_t k = 0; k < e.detectors.size(); k++)
-            out << (k ? ", " : "") << e.detectors[k];
-        out << "\n";
-    }
-    if (!e.sections.empty()) {
-        out << "section = ";
-        for (std::size_t k = 0; k < e.sections.size(); k++)
-            out << (k ? ", " : "") << e.sections[k];
-        out << "\n";
-    }
-    out << "edition = " << (e.legacy ? "legacy" : "current") << "\n";
-    out << "zone = " << (e.zone ? "on" : "off") << "\n";
-    out << "repeat = " << e.repeat << "\n";
-    // Only when set, so that the folders of earlier experiments still match.
-    if (e.builtInDefaults)
-        out << "defaults = built-in\n";
-    for (const Vary& v : e.varies) {
-        out << "vary " << varyName(v) << " = ";
-        for (std::size_t k = 0; k < v.values.size(); k++)
-            out << (k ? ", " : "") << v.values[k];
-        out << (v.together ? " together\n" : "\n");
-    }
-    return out.str();
-}
-
-std::string checksumOf(const std::string& text) {
-    // 64-bit FNV-1a.
-    unsigned long long hash = 1469598103934665603ULL;
-    for (unsigned char c : text) {
-        hash ^= c;
-        hash *= 1099511628211ULL;
-    }
-    char checksum[24];
-    std::snprintf(checksum, sizeof checksum, "%016llx", hash);
-    return checksum;
-}
-
-std::string runKey(const Experiment& e, const RunPlan& run) {
-    std::ostringstream out;
-    out << "# What this run is; its results count only for a run with these inputs.\n";
-    out << "base checksum = " << e.baseChecksum << "\n";
-    out << "steps = " << e.steps << "\nwarmup = " << e.warmup << "\nperiod = " << e.period << "\n";
-    out << "detector =";
-    for (const std::string& d : e.detectors)
-        out << ' ' << d;
-    out << "\nedition = " << (e.legacy ? "legacy" : "current") << "\n";
-    out << "zone = " << (e.zone ? "on" : "off") << "\n";
-    for (std::size_t k = 0; k < e.varies.size(); k++)
-        out << varyName(e.varies[k]) << " = " << e.varies[k].values[std::size_t(run.choice[k])] << "\n";
-    out << "repeat = " << run.repeat << "\n";
-    return out.str();
-}
-
-std::string runGroupsText(const std::string& baseText, const Experiment& e, const RunPlan& run) {
-    std::string out;
-    // Only what the reader reads: whole lines, up to one it finds too long.
-    std::size_t start = 0;
-    for (;;) {
-        std::size_t feed = baseText.find('\n', start);
-        if (feed == std::string::npos)
-            break;
-        std::string line = baseText.substr(start, feed - start);
-        // The reader drops every carriage return, not only the last.
-        std::size_t length = line.size() - std::size_t(std::count(line.begin(), line.end(), '\r'));
-        if (length > ReaderLineLimit)
-            break;
-        out += line;
-        out += '\n';
-        start = feed + 1;
-    }
-    if (e.varies.empty())
-        return out;
-
-    // Columns in first-seen order, groups ascending.
-    std::string columns;
-    for (const Vary& v : e.varies)
-        if (columns.find(v.column) == std::string::npos)
-            columns += v.column;
-    out += "#Group";
-    for (char c : columns)
-        out += std::string(",") + c;
-    // A notes column last, since the last field keeps the line feed; X, as
-    // W holds the groups' names, which the run keeps from the base.
-    out += ",Xnotes\n";
-    for (int g = 0; g < GroupCount; g++) {
-        std::string row = std::to_string(g);
-        bool any = false;
-        for (char c : columns) {
-            row += ',';
-            for (std::size_t k = 0; k < e.varies.size(); k++)
-                if (e.varies[k].group == g && e.varies[k].column == c) {
-                    row += e.varies[k].values[std::size_t(run.choice[k])];
-                    any = true;
-                }
-        }
-        if (any)
-            out += row + ",ombrane-lab run " + std::to_string(run.number) + "\n";
-    }
-    return out;
-}
-
-std::string varyName(const Vary& v) {
-    return std::to_string(v.group) + "." + v.column;
-}
-
-std::string runFolderName(int number, long total) {
-    int width = 4;
-    for (long t = total; t >= 10000; t /= 10)
-        width++;
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%0*d", width, number);
-    return buffer;
 }

@@ -2,6 +2,7 @@
 // lock that keeps two labs apart, and the tables joined from the runs.
 #include "runs.h"
 
+#include "scenario_base.h"
 #include "summary.h"
 
 #include <cerrno>
@@ -186,11 +187,13 @@ int prepareFolder(const Experiment& e, const std::string& baseText, const std::s
         problem = "cannot make " + dir + "/runs: " + std::strerror(errno);
         return 1;
     }
-    std::string canonical = canonicalText(e, "base.csv");
-    std::string oldCanonical, oldBase;
+    std::string canonical = canonicalText(e, e.scenarioBase ? "base.scenario" : "base.csv");
+    std::string oldCanonical, oldBase, oldScenario;
     bool before = readWholeFile(dir + "/experiment.txt", oldCanonical);
     bool same = before && oldCanonical == canonical && readWholeFile(dir + "/base.csv", oldBase) &&
-                oldBase == baseText;
+                oldBase == baseText &&
+                (!e.scenarioBase ||
+                 (readWholeFile(dir + "/base.scenario", oldScenario) && oldScenario == e.scenarioText));
 
     std::vector<RunPlan> plans = planRuns(e);
     long total = runCount(e);
@@ -255,8 +258,10 @@ int prepareFolder(const Experiment& e, const std::string& baseText, const std::s
     if (!same || restart) {
         ::unlink((dir + "/results.csv").c_str());
         ::unlink((dir + "/results-groups.csv").c_str());
+        ::unlink((dir + "/summary.csv").c_str());
     }
     if (!writeFileAtomic(dir + "/base.csv", baseText) ||
+        (e.scenarioBase && !writeFileAtomic(dir + "/base.scenario", e.scenarioText)) ||
         !writeFileAtomic(dir + "/experiment.txt", canonical)) {
         problem = "cannot write into " + dir + ": " + std::strerror(errno);
         return 1;
@@ -293,7 +298,7 @@ int prepareFolder(const Experiment& e, const std::string& baseText, const std::s
 
     for (std::size_t k = 0; k < plans.size(); k++) {
         std::string folder = dir + "/runs/" + names[k];
-        std::string groups = runGroupsText(baseText, e, plans[k]), old;
+        std::string groups = runGroupsText(baseText, e, plans[k], !e.scenarioBase), old;
         if (!makeFolder(folder)) {
             problem = "cannot make " + folder + ": " + std::strerror(errno);
             return 1;
@@ -302,6 +307,14 @@ int prepareFolder(const Experiment& e, const std::string& baseText, const std::s
             forgetResults(folder);
             if (!writeFileAtomic(folder + "/run.txt", keys[k])) {
                 problem = "cannot write " + folder + "/run.txt: " + std::strerror(errno);
+                return 1;
+            }
+        }
+        if (e.scenarioBase) {
+            std::string scenario = runScenarioText(e, plans[k]);
+            if ((!readWholeFile(folder + "/run.scenario", old) || old != scenario) &&
+                !writeFileAtomic(folder + "/run.scenario", scenario)) {
+                problem = "cannot write " + folder + "/run.scenario: " + std::strerror(errno);
                 return 1;
             }
         }
@@ -319,10 +332,16 @@ int loadFolder(const std::string& dir, Experiment& e, std::string& problem) {
     int code = 0;
     if (!loadExperiment(dir + "/experiment.txt", e, problem, true, &code))
         return code;
-    std::string baseText;
+    std::string baseText, scenarioText, groupsName;
     if (!readInputFile(dir + "/base.csv", MostBaseBytes, baseText, problem))
         return 1;
-    e.baseChecksum = checksumOf(baseText);
+    if (e.scenarioBase) {
+        if (!readInputFile(dir + "/base.scenario", MostExperimentBytes, scenarioText, problem))
+            return 1;
+        if (int code = readScenarioBase(e, dir + "/base.scenario", scenarioText, groupsName, problem))
+            return code;
+    }
+    e.baseChecksum = checksumOf(e.scenarioText + baseText);
     return 0;
 }
 
@@ -372,7 +391,8 @@ int collectResults(const std::string& dir, const Experiment& e, std::string& pro
     std::string results, resultsGroups;
     buildResults(e, laneRows, groupRows, results, resultsGroups);
     if (!writeFileAtomic(dir + "/results-groups.csv", resultsGroups) ||
-        !writeFileAtomic(dir + "/results.csv", results)) {
+        !writeFileAtomic(dir + "/results.csv", results) ||
+        !writeFileAtomic(dir + "/summary.csv", buildSummary(e, results))) {
         problem = "cannot write " + dir + "/results.csv: " + std::strerror(errno);
         return -1;
     }

@@ -4,9 +4,11 @@
 // into one table and one picture.
 #include "base_check.h"
 #include "experiment.h"
+#include "files/key_lines.h"
 #include "ombrane_version.h"
 #include "plot.h"
 #include "runs.h"
+#include "scenario_base.h"
 #include "shell_quote.h"
 #include "slurm.h"
 
@@ -36,7 +38,8 @@ const char Usage[] =
     "  submit   prepare DIR and submit its unfinished runs to Slurm as job arrays,\n"
     "           then a job that collects and plots after them (scripts in DIR/slurm)\n"
     "  status   runs finished, running and pending in Slurm, failed and left\n"
-    "  collect  join the finished runs into DIR/results.csv and DIR/results-groups.csv\n"
+    "  collect  join the finished runs into DIR/results.csv and DIR/results-groups.csv,\n"
+    "           and their means over the seeds into DIR/summary.csv\n"
     "  plot     draw DIR/fundamental.png and DIR/groups.png from DIR/results.csv\n"
     "  one      run one run of DIR (what the commands of jobs call)\n"
     "  --out DIR    results folder (default: the experiment's name less .txt, plus -results)\n"
@@ -250,6 +253,15 @@ int checkJobPaths(const Arguments& a, const std::string& batch) {
     return 0;
 }
 
+void printLines(const std::string& problem) {
+    for (std::size_t at = 0; at < problem.size();) {
+        std::size_t end = problem.find('\n', at);
+        std::string line = problem.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        std::fprintf(stderr, "ombrane-lab: %s\n", line.c_str());
+        at = end == std::string::npos ? problem.size() : end + 1;
+    }
+}
+
 // run and jobs: read and check the experiment and its base, then the folder.
 int prepare(const Arguments& a, Experiment& e, std::string& dir) {
     std::string problem, baseText;
@@ -259,21 +271,31 @@ int prepare(const Arguments& a, Experiment& e, std::string& dir) {
         return code;
     }
     bool notAGroupsFile = false;
-    if (!readInputFile(basePathOf(e), MostBaseBytes, baseText, problem, &notAGroupsFile)) {
-        std::fprintf(stderr, "ombrane-lab: %s: cannot read the base file %s\n", a.target.c_str(),
-                     problem.c_str());
+    std::string groupsPath = basePathOf(e);
+    if (e.scenarioBase) {
+        std::string scenarioText, groupsName;
+        if (!readInputFile(basePathOf(e), MostExperimentBytes, scenarioText, problem, &notAGroupsFile)) {
+            std::fprintf(stderr, "ombrane-lab: %s: cannot read the base scenario %s\n", a.target.c_str(),
+                         problem.c_str());
+            return notAGroupsFile ? 2 : 1;
+        }
+        if ((code = readScenarioBase(e, basePathOf(e), scenarioText, groupsName, problem))) {
+            printLines(problem);
+            std::fprintf(stderr, "ombrane-lab: nothing was run\n");
+            return code;
+        }
+        groupsPath = besideFile(basePathOf(e), groupsName);
+    }
+    if (!readInputFile(groupsPath, MostBaseBytes, baseText, problem, &notAGroupsFile)) {
+        std::fprintf(stderr, "ombrane-lab: %s: cannot read the %s %s\n", a.target.c_str(),
+                     e.scenarioBase ? "groups file of the base scenario" : "base file", problem.c_str());
         // A folder, a device or a FIFO is there but is no groups file: a bad experiment.
         return notAGroupsFile ? 2 : 1;
     }
-    e.baseChecksum = checksumOf(baseText);
+    e.baseChecksum = checksumOf(e.scenarioText + baseText);
     // Nothing runs that the runs' reader would read otherwise than written.
-    if ((code = checkWithReader(e, baseText, problem))) {
-        for (std::size_t at = 0; at < problem.size();) {
-            std::size_t end = problem.find('\n', at);
-            std::string line = problem.substr(at, end == std::string::npos ? std::string::npos : end - at);
-            std::fprintf(stderr, "ombrane-lab: %s\n", line.c_str());
-            at = end == std::string::npos ? problem.size() : end + 1;
-        }
+    if ((code = checkWithReader(e, baseText, problem, groupsPath))) {
+        printLines(problem);
         std::fprintf(stderr, "ombrane-lab: nothing was run\n");
         return code;
     }

@@ -53,7 +53,54 @@ struct Point {
     std::string first;   // the first varied value (the run number without varies)
     std::string density, flow, speed;
     std::vector<std::string> groupSpeeds;
+    std::string intervals;  // over seeds: the half-widths of density, flow and speed
 };
+
+std::string halfWidth(double half, bool known) { return figure(half < 0 ? 0 : half, known); }
+
+// Each series' points of one first value (its seeds) as one: the means, and
+// for the fundamental diagram the 95 % half-widths of density, flow and speed.
+void meanOverSeeds(const std::vector<std::string>& names, std::map<std::string, std::vector<Point>>& series,
+                   bool intervals) {
+    for (const std::string& name : names) {
+        std::vector<Point> merged;
+        std::map<std::string, std::vector<const Point*>> byFirst;
+        std::vector<std::string> order;
+        for (const Point& p : series[name]) {
+            if (!byFirst.count(p.first))
+                order.push_back(p.first);
+            byFirst[p.first].push_back(&p);
+        }
+        for (const std::string& first : order) {
+            const std::vector<const Point*>& points = byFirst[first];
+            Point m;
+            m.first = first;
+            auto over = [&](auto field, std::string* half) {
+                std::vector<double> values;
+                for (const Point* p : points) {
+                    const std::string& v = field(*p);
+                    if (v != "NaN" && !v.empty())
+                        values.push_back(number(v));
+                }
+                double mean = 0, width = 0;
+                bool known = meanAndInterval(values, &mean, &width);
+                if (half)
+                    *half += (half->empty() ? "" : " ") + halfWidth(width, known);
+                return figure(mean, known);
+            };
+            if (intervals) {
+                m.density = over([](const Point& p) -> const std::string& { return p.density; }, &m.intervals);
+                m.flow = over([](const Point& p) -> const std::string& { return p.flow; }, &m.intervals);
+                m.speed = over([](const Point& p) -> const std::string& { return p.speed; }, &m.intervals);
+            }
+            for (std::size_t g = 0; g < points[0]->groupSpeeds.size(); g++)
+                m.groupSpeeds.push_back(over(
+                    [g](const Point& p) -> const std::string& { return p.groupSpeeds[g]; }, nullptr));
+            merged.push_back(m);
+        }
+        series[name] = merged;
+    }
+}
 
 // The lanes of one run (index 0..3) and its all row, as read.
 struct RunRows {
@@ -83,10 +130,8 @@ bool readTable(const std::string& dir, const Experiment& e, std::vector<std::str
     }
     head = fields(line);
     std::vector<std::string> expected = {"run"};
-    for (const Vary& v : e.varies)
-        expected.push_back(varyName(v));
-    if (e.repeat > 1)
-        expected.push_back("repeat");
+    for (const std::string& name : leadColumns(e))
+        expected.push_back(name);
     for (const std::string& c : fields(LaneResultColumns))
         expected.push_back(c);
     for (std::size_t k = 0; k < expected.size(); k++)
@@ -136,7 +181,7 @@ int plotResults(const std::string& dir, const Experiment& e, const std::string& 
         return 1;
     }
     const std::size_t varies = e.varies.size();
-    const std::size_t lead = 1 + varies + (e.repeat > 1);   // run, values, repeat
+    const std::size_t lead = 1 + leadColumns(e).size();   // run, values, seed or repeat
     const std::size_t lane = lead, cars = lead + 1, density = lead + 2, flow = lead + 3,
                       speed = lead + 4;
     const std::size_t groupFirst = lead + fields(LaneResultColumns).size();
@@ -153,7 +198,7 @@ int plotResults(const std::string& dir, const Experiment& e, const std::string& 
                          r + 2, f[lane].c_str());
             return 1;
         }
-        std::string key = f[0] + (e.repeat > 1 ? "," + f[lead - 1] : "");
+        std::string key = f[0];
         if (runs.empty() || runs.back().key != key) {
             runs.push_back(RunRows{key, std::vector<std::string>(f.begin() + 1, f.begin() + 1 + long(varies)), {}});
         }
@@ -194,9 +239,17 @@ int plotResults(const std::string& dir, const Experiment& e, const std::string& 
             order.push_back(name);
         to[name].push_back(p);
     };
+    // The seed is no value of the curve: its runs are drawn as one point, the
+    // mean, with the 95 % interval of the seeds as error bars.
+    std::vector<std::size_t> shown;
+    for (std::size_t k = 0; k < varies; k++)
+        if (e.varies[k].kind != VarySeed)
+            shown.push_back(k);
+    const bool seeds = e.randomness && (e.repeat > 1 || shown.size() < varies);
     for (const RunRows& run : runs) {
         std::string others;
-        for (std::size_t k = 1; k < varies; k++) {
+        for (std::size_t n = 1; n < shown.size(); n++) {
+            std::size_t k = shown[n];
             if (!others.empty())
                 others += "; ";
             others += varyWords(e.varies[k], names);
@@ -204,7 +257,7 @@ int plotResults(const std::string& dir, const Experiment& e, const std::string& 
             others += valueWords(e.varies[k], run.values[k]);
         }
         Point p;
-        p.first = varies ? run.values[0] : run.key.substr(0, run.key.find(','));
+        p.first = !shown.empty() ? run.values[shown[0]] : seeds ? "1" : run.key;
         firstNumeric = firstNumeric && numeric(p.first);
         const std::vector<std::string>& all = run.lane[Lanes];
         for (std::size_t c = groupFirst; c < head.size(); c++)
@@ -242,6 +295,10 @@ int plotResults(const std::string& dir, const Experiment& e, const std::string& 
             one(drawn, base.empty() ? (varies ? "all runs" : "runs") : base);
     }
 
+    if (seeds) {
+        meanOverSeeds(seriesNames, series, true);
+        meanOverSeeds(groupSeriesNames, groupSeries, false);
+    }
     // One data block per series, two blank lines apart, for gnuplot's `index`.
     std::ostringstream data, groups;
     data << "# density_vpmpl flow_vph space_mean_speed_mph of " << laneWords
@@ -253,7 +310,8 @@ int plotResults(const std::string& dir, const Experiment& e, const std::string& 
     std::map<std::string, int> positions;  // a non-numeric first value's place on the axis
     for (const std::string& name : seriesNames) {
         for (const Point& p : series[name])
-            data << p.density << ' ' << p.flow << ' ' << p.speed << '\n';
+            data << p.density << ' ' << p.flow << ' ' << p.speed
+                 << (seeds ? ' ' + p.intervals : std::string()) << '\n';
         data << "\n\n";
     }
     for (const std::string& name : groupSeriesNames) {
@@ -271,8 +329,10 @@ int plotResults(const std::string& dir, const Experiment& e, const std::string& 
         }
         groups << "\n\n";
     }
-    std::string varied = varies ? varyWords(e.varies[0], names) : "run";
-    std::string title = varies ? "varying " + varied : "runs";
+    std::string varied = !shown.empty() ? varyWords(e.varies[shown[0]], names) : "run";
+    std::string title = !shown.empty() ? "varying " + varied : "runs";
+    if (seeds)
+        title += ", means over the seeds with their 95 % intervals";
     // The folder's own name: the experiment file is the one kept inside it.
     std::string name = dir;
     while (name.size() > 1 && name.back() == '/')
@@ -293,9 +353,17 @@ int plotResults(const std::string& dir, const Experiment& e, const std::string& 
        << "set xlabel 'density (vehicles per mile per lane)'\n";
     auto plotAll = [&](const char* using_) {
         gp << "plot ";
-        for (std::size_t s = 0; s < seriesNames.size(); s++)
+        for (std::size_t s = 0; s < seriesNames.size(); s++) {
             gp << (s ? ", \\\n     " : "") << "'fundamental.dat' index " << s << " using " << using_
-               << " with linespoints pt 7 ps 0.8 lw 2 title '" << gnuplotSafe(seriesNames[s]) << "'";
+               << " with linespoints pt 7 ps 0.8 lw 2"
+               << (seeds ? " lc " + std::to_string(s + 1) : std::string()) << " title '"
+               << gnuplotSafe(seriesNames[s]) << "'";
+            // x: density, then flow or speed, each with its interval.
+            if (seeds)
+                gp << ", \\\n     'fundamental.dat' index " << s << " using "
+                   << (std::string(using_) == "1:2" ? "1:2:4:5" : "1:3:4:6")
+                   << " with xyerrorbars pt 7 ps 0.8 lc " << s + 1 << " notitle";
+        }
         if (seriesNames.empty())
             gp << "[0:1][0:1] -1 notitle";
         gp << "\n";

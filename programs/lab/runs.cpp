@@ -262,7 +262,7 @@ std::vector<std::string> batchArguments(const Experiment& e) {
         a.insert(a.end(), {"--section-measures", "sections.csv"});
     for (const std::string& d : e.sections)
         a.insert(a.end(), {"--section", d});
-    a.push_back("groups.csv");
+    a.push_back(e.scenarioBase ? "run.scenario" : "groups.csv");
     return a;
 }
 

@@ -267,12 +267,8 @@ void buildResults(const Experiment& e, const std::vector<std::string>& laneRows,
                   std::string& resultsGroups) {
     std::vector<RunPlan> plans = planRuns(e);
     std::string head = "run";
-    for (const Vary& v : e.varies) {
-        head += ',';
-        head += varyName(v);
-    }
-    if (e.repeat > 1)
-        head += ",repeat";
+    for (const std::string& name : leadColumns(e))
+        head += "," + name;
 
     // Each finished run's group speeds, and every group seen in any of them.
     std::vector<std::map<int, std::string>> speeds(plans.size());
@@ -300,10 +296,8 @@ void buildResults(const Experiment& e, const std::vector<std::string>& laneRows,
         if (laneRows[r].empty())
             continue;
         std::string prefix = std::to_string(plans[r].number);
-        for (std::size_t k = 0; k < e.varies.size(); k++)
-            prefix += "," + e.varies[k].values[std::size_t(plans[r].choice[k])];
-        if (e.repeat > 1)
-            prefix += "," + std::to_string(plans[r].repeat);
+        for (const std::string& value : leadValues(e, plans[r]))
+            prefix += "," + value;
         std::istringstream in(laneRows[r]);
         std::string line;
         while (std::getline(in, line)) {
@@ -323,4 +317,116 @@ void buildResults(const Experiment& e, const std::vector<std::string>& laneRows,
     }
     results = out.str();
     resultsGroups = gout.str();
+}
+
+double studentT975(int degrees) {
+    // The two-sided 95 % points of Student's t; between the rows, the row of
+    // fewer degrees, which gives the wider interval.
+    static const double Table[] = {0,      12.706, 4.303, 3.182, 2.776, 2.571, 2.447, 2.365,
+                                   2.306,  2.262,  2.228, 2.201, 2.179, 2.160, 2.145, 2.131,
+                                   2.120,  2.110,  2.101, 2.093, 2.086, 2.080, 2.074, 2.069,
+                                   2.064,  2.060,  2.056, 2.052, 2.048, 2.045, 2.042};
+    if (degrees < 1)
+        return 0;
+    if (degrees <= 30)
+        return Table[degrees];
+    if (degrees < 40)
+        return 2.042;
+    if (degrees < 60)
+        return 2.021;
+    if (degrees < 120)
+        return 2.000;
+    return degrees < 1000 ? 1.980 : 1.960;
+}
+
+bool meanAndInterval(const std::vector<double>& values, double* mean, double* half) {
+    if (values.empty())
+        return false;
+    double sum = 0;
+    for (double v : values)
+        sum += v;
+    *mean = sum / double(values.size());
+    if (values.size() < 2) {
+        *half = -1;
+        return true;
+    }
+    double squares = 0;
+    for (double v : values)
+        squares += (v - *mean) * (v - *mean);
+    double n = double(values.size());
+    *half = studentT975(int(values.size()) - 1) * std::sqrt(squares / (n - 1)) / std::sqrt(n);
+    return true;
+}
+
+std::string buildSummary(const Experiment& e, const std::string& results) {
+    std::istringstream in(results);
+    std::string line;
+    if (!std::getline(in, line))
+        return "";
+    std::vector<std::string> head = fields(line);
+    const std::vector<std::string> lead = leadColumns(e);
+    const int seed = seedVary(e);
+    // The columns that make a combination: the varied values but the seed.
+    std::vector<std::size_t> keyColumns;
+    for (std::size_t k = 0; k < e.varies.size(); k++)
+        if (int(k) != seed)
+            keyColumns.push_back(1 + k);
+    const std::size_t laneColumn = 1 + lead.size();
+    const std::size_t firstMeasure = laneColumn + 1;
+
+    struct Cell {
+        std::vector<std::string> key;
+        std::vector<std::vector<double>> values;  // per measure
+        int runs = 0;
+    };
+    std::vector<Cell> cells;
+    std::map<std::vector<std::string>, std::size_t> where;
+    while (std::getline(in, line)) {
+        std::vector<std::string> f = fields(line);
+        if (f.size() != head.size())
+            continue;
+        std::vector<std::string> key;
+        for (std::size_t c : keyColumns)
+            key.push_back(f[c]);
+        key.push_back(f[laneColumn]);
+        auto found = where.find(key);
+        if (found == where.end()) {
+            found = where.emplace(key, cells.size()).first;
+            cells.push_back(Cell{key, std::vector<std::vector<double>>(head.size() - firstMeasure), 0});
+        }
+        Cell& cell = cells[found->second];
+        cell.runs++;
+        for (std::size_t c = firstMeasure; c < head.size(); c++)
+            if (!f[c].empty())
+                cell.values[c - firstMeasure].push_back(number(f[c]));
+    }
+    std::ostringstream out;
+    for (std::size_t c : keyColumns)
+        out << head[c] << ',';
+    out << "lane,runs";
+    for (std::size_t c = firstMeasure; c < head.size(); c++)
+        out << ',' << head[c] << "_mean," << head[c] << "_ci95";
+    out << '\n';
+    for (const Cell& cell : cells) {
+        for (const std::string& k : cell.key)
+            out << k << ',';
+        out << cell.runs;
+        for (const std::vector<double>& values : cell.values) {
+            double mean, half;
+            char buffer[64] = "";
+            out << ',';
+            if (!meanAndInterval(values, &mean, &half)) {
+                out << ',';
+                continue;
+            }
+            std::snprintf(buffer, sizeof buffer, "%.4f", mean);
+            out << buffer << ',';
+            if (half >= 0) {
+                std::snprintf(buffer, sizeof buffer, "%.4f", half);
+                out << buffer;
+            }
+        }
+        out << '\n';
+    }
+    return out.str();
 }

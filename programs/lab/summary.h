@@ -5,6 +5,7 @@
 #include "experiment.h"
 
 #include <string>
+#include <vector>
 
 // Header of a run's result.csv (and the measures' part of results.csv).
 extern const char LaneResultColumns[];
@@ -43,3 +44,17 @@ bool useSections(const std::string& sectionsText, const Experiment& e, std::stri
 void buildResults(const Experiment& e, const std::vector<std::string>& laneRows,
                   const std::vector<std::string>& groupRows, std::string& results,
                   std::string& resultsGroups);
+
+// Student's t for a two-sided 95 % interval with the given degrees of
+// freedom (1 up), from a table of our own.
+double studentT975(int degrees);
+
+// The mean of values and the half-width of its 95 % confidence interval,
+// t(n-1) s / sqrt(n) with s the sample standard deviation; half is -1 for
+// one value. False for none.
+bool meanAndInterval(const std::vector<double>& values, double* mean, double* half);
+
+// summary.csv from results.csv's text: per combination of the varied values
+// other than the seed, and lane, the runs behind it and each measure's mean
+// and 95 % half-width (blank for one run, or for a measure no run has).
+std::string buildSummary(const Experiment& e, const std::string& results);

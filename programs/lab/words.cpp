@@ -119,6 +119,18 @@ std::string groupWords(int group, const GroupNames& names) {
 }
 
 std::string varyWords(const Vary& v, const GroupNames& names) {
+    switch (v.kind) {
+    case VarySeed:
+        return "seed";
+    case VaryStartSpeed:
+        return "start speed";
+    case VaryEventTime:
+        return "time of event " + std::to_string(v.event);
+    case VaryEventValue:
+        return "value of event " + std::to_string(v.event);
+    default:
+        break;
+    }
     auto found = names.find(v.group);
     std::string what = columnOf(v.column).words;
     std::string column = (v.column >= '1' && v.column <= '4' ? "column " : "") + std::string(1, v.column);
@@ -128,12 +140,14 @@ std::string varyWords(const Vary& v, const GroupNames& names) {
 }
 
 std::string varyAxisWords(const Vary& v, const GroupNames& names) {
+    if (v.kind != VaryColumn)
+        return varyWords(v, names) + (v.kind == VaryStartSpeed ? ", mph" : "");
     std::string unit = columnOf(v.column).unit;
     return varyWords(v, names) + (unit.empty() ? "" : ", " + unit);
 }
 
 std::string valueWords(const Vary& v, const std::string& value) {
-    if (v.column != 'F' && v.column != 'I')
+    if (v.kind != VaryColumn || (v.column != 'F' && v.column != 'I'))
         return value;
     return value + ": " + policyWords(v.column, std::strtol(value.c_str(), nullptr, 10));
 }
