@@ -135,9 +135,11 @@ TEST_F(ScenarioRun, StartSpeedIsCappedByTheFollowDistanceAtThatSpacing) {
     }
     // Block start: 36 ft apart, 18 ft of gap; group 7 wants 40 mph at 160 ft.
     startScenario("start speed = 50 mph\n", 10);
-    for (int i = 0; i < world.carTotal; i++)
-        if (world.cars[i].group == 7)
+    for (int i = 0; i < world.carTotal; i++) {
+        if (world.cars[i].group == 7) {
             EXPECT_FLOAT_EQ(world.cars[i].speed, float(18.0 * 40 / 160));
+        }
+    }
 }
 
 TEST_F(ScenarioRun, EvenStartOfOneCarAndOfMoreThanTheRoadHolds) {
@@ -199,9 +201,11 @@ TEST_F(ScenarioRun, EventsFireAtTheirStepAtMultipliers1And7And16) {
 TEST_F(ScenarioRun, EventBeforeTheFirstStepHoldsFromStepOne) {
     startScenario("at step 0 group 0 A = 0\n", 10);
     runTo(40);
-    for (int i = 0; i < world.carTotal; i++)
-        if (world.cars[i].group == 0)
+    for (int i = 0; i < world.carTotal; i++) {
+        if (world.cars[i].group == 0) {
             EXPECT_EQ(world.cars[i].speed, 0.0f);
+        }
+    }
 }
 
 TEST_F(ScenarioRun, DisturbanceSlowsTheNearestCarAndEnds) {
