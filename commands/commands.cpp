@@ -1,12 +1,12 @@
 // Open, Save, New and Restart, without their windows.
 #include "commands/commands.h"
 
+#include "commands/groups_command.h"
 #include "commands/scenario_command.h"
 
 #include "core/history.h"
 #include "core/platform.h"
 #include "core/sim.h"
-#include "files/groups.h"
 #include "files/paths.h"
 #include "files/report.h"
 #include "files/snapshot.h"
@@ -26,12 +26,6 @@ void endReportFile() { world.reportToFile = 0; }
 
 int openGroupsFile(const char* path, const char* name) {
     const char* extension = pathExtension(path);
-    std::size_t before = std::size_t(extension - path);
-    std::size_t length = std::strlen(path);
-    if (before >= 7 && length >= 11 && std::strcmp(path + length - 11, ".report.csv") == 0) {
-        ShowFileMessage("%s looks like a report-file\r\n", name);
-        return 0;
-    }
     if (world.edition->opensSnapshots && std::strcmp(extension, ".omxxb") == 0) {
         if (!restoreSnapshot(path)) {
             ConsoleLog("Can't restore: The error was %s\r\n", world.errorText);
@@ -45,44 +39,7 @@ int openGroupsFile(const char* path, const char* name) {
         Scenario scenario;
         return openScenarioFile(path, scenario, nullptr, nullptr);
     }
-    if (std::strcmp(extension, ".csv") != 0) {
-        ShowFileMessage("%s is not a csv file", name);
-        return 0;
-    }
-    // The report-file name must fit beside it: refuse rather than read a file
-    // whose report would go elsewhere.
-    const int reportLength = int(length + std::strlen(".report"));
-    if (reportLength >= PathSize || std::strlen(name) >= std::size_t(PathSize)) {
-        std::snprintf(world.errorText, sizeof world.errorText,
-                      "Path too long: its report-file name needs %d characters, at most %d fit",
-                      reportLength, PathSize - 1);
-        ConsoleLog("Could not read file %s\r\n", path);
-        ConsoleLog("The error was %s\r\n", world.errorText);
-        return 0;
-    }
-
-    // The file writes into the groups as it is read: no earlier state of
-    // this run may come back after it.
-    clearHistory();
-    forgetScenario();
-    world.carCountsRead = readGroupsFile(path);
-    if (world.groupRowsRead == 0) {
-        ConsoleLog("Could not read file %s\r\n", path);
-        ConsoleLog("The error was %s\r\n", world.errorText);
-        world.newGroupsPending = 0;
-        return 0;
-    }
-    copyText(world.groupsPath, PathSize, path);
-    copyText(world.groupsName, PathSize, name);
-    warnOfPlacement(path);
-    ConsoleLog("Read %d groups from %s\r\n", world.groupRowsRead, world.groupsPath);
-    // The rows before a bad line are kept, but the rest of the file was not read.
-    if (world.errorText[0])
-        ConsoleLog("The error was %s\r\n", world.errorText);
-    const char* groupsExtension = pathExtension(world.groupsPath);
-    joinText(world.reportPath, PathSize, world.groupsPath, int(groupsExtension - world.groupsPath),
-             ".report", groupsExtension);
-    return 1;
+    return openGroupsCsv(path, name);
 }
 
 const char* saveFileName() {

@@ -1,7 +1,7 @@
 // File > Open of a scenario; ombrane-batch opens one the same way.
 #include "commands/scenario_command.h"
 
-#include "commands/commands.h"
+#include "commands/groups_command.h"
 #include "core/platform.h"
 #include "core/scenario.h"
 #include "files/key_lines.h"
@@ -10,9 +10,6 @@
 #include <cstring>
 
 namespace {
-
-std::string lastScenario;
-Scenario lastOpened;
 
 const char* fileNameOf(const char* path) {
     const char* name = path;
@@ -35,14 +32,6 @@ int refuse(const std::string& reason, int code, std::string* problem, int* exitC
 
 }  // namespace
 
-const std::string& openedScenarioPath() { return lastScenario; }
-const Scenario& openedScenario() { return lastOpened; }
-
-void forgetScenario() {
-    lastScenario.clear();
-    clearScenarioPlan();
-}
-
 int openScenarioFile(const char* path, Scenario& scenario, std::string* problem, int* exitCode) {
     if (!world.edition->opensScenarios)
         return refuse(std::string(path) + ": the " + world.edition->version +
@@ -60,14 +49,13 @@ int openScenarioFile(const char* path, Scenario& scenario, std::string* problem,
                       exitCode);
 
     const std::string groups = scenarioGroupsPath(scenario);
-    if (openGroupsFile(groups.c_str(), fileNameOf(groups.c_str())) != 1)
+    if (openGroupsCsv(groups.c_str(), fileNameOf(groups.c_str())) != 1)
         return refuse(lineProblem(path, scenario.groupsLine, "the groups file " + groups + " was not read"),
                       1, problem, exitCode);
     std::strcpy(world.reportPath, reportPath);
     applyGroupOverrides(scenario);
     installScenario(scenario);
-    lastScenario = path;
-    lastOpened = scenario;
+    rememberScenario(path, scenario);
     armScenario();
     return 1;
 }

@@ -1,6 +1,7 @@
 // Opening a scenario, as File > Open and ombrane-batch do it.
 #pragma once
 
+#include "commands/groups_command.h"
 #include "files/scenario.h"
 
 #include <string>
@@ -12,11 +13,3 @@
 // read) or 2 (contents refused, or an edition without scenarios). After 1,
 // errorText is empty unless the groups file was read only in part.
 int openScenarioFile(const char* path, Scenario& scenario, std::string* problem, int* exitCode);
-
-// The path of the scenario last opened, or empty when the run is a plain
-// groups file's: what a restart opens again.
-const std::string& openedScenarioPath();
-// The scenario last opened as read, meaningful while openedScenarioPath()
-// is not empty.
-const Scenario& openedScenario();
-void forgetScenario();
