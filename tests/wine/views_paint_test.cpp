@@ -171,7 +171,8 @@ TEST_F(ViewsPaint, ChartDrawsTheFutureBeforeTheEditDashed) {
 }
 
 // The program's own menu and accelerator resources (linked into this test):
-// View between File and Help with both views and their keys, File as it was.
+// View between File and Help with both views and their keys; File with
+// Save Scenario As beside Save.
 TEST(ViewsMenu, ViewStandsBetweenFileAndHelp) {
     HMENU bar = LoadMenuA(GetModuleHandleA(nullptr), "Ombrane");
     ASSERT_NE(bar, nullptr);
@@ -193,8 +194,10 @@ TEST(ViewsMenu, ViewStandsBetweenFileAndHelp) {
     EXPECT_EQ(label(view, 2), "&Groups\tCtrl+3");
     EXPECT_EQ(GetMenuItemID(view, 2), UINT(IDM_GROUPS));
     HMENU file = GetSubMenu(bar, 0);
-    ASSERT_EQ(GetMenuItemCount(file), 8);
-    EXPECT_EQ(label(file, 5), "&Back to Step...\tCtrl+B");
+    ASSERT_EQ(GetMenuItemCount(file), 9);
+    EXPECT_EQ(label(file, 2), "Save Scenario &As...\tCtrl+Shift+S");
+    EXPECT_EQ(GetMenuItemID(file, 2), UINT(IDM_SAVESCENARIO));
+    EXPECT_EQ(label(file, 6), "&Back to Step...\tCtrl+B");
     DestroyMenu(bar);
 
     HACCEL table = LoadAcceleratorsA(GetModuleHandleA(nullptr), "Ombrane");
@@ -208,9 +211,12 @@ TEST(ViewsMenu, ViewStandsBetweenFileAndHelp) {
             found += keys[k].cmd == IDM_SPEEDCHART;
         if ((keys[k].fVirt & (FVIRTKEY | FCONTROL)) == (FVIRTKEY | FCONTROL) && keys[k].key == '3')
             found += keys[k].cmd == IDM_GROUPS;
+        if ((keys[k].fVirt & (FVIRTKEY | FCONTROL | FSHIFT)) == (FVIRTKEY | FCONTROL | FSHIFT) &&
+            keys[k].key == 'S')
+            found += keys[k].cmd == IDM_SAVESCENARIO;
     }
-    EXPECT_EQ(found, 3);
-    EXPECT_EQ(n, 11);               // the eight there were, the two views and the groups
+    EXPECT_EQ(found, 4);
+    EXPECT_EQ(n, 12);               // the eight there were, the two views, the groups, the scenario
 }
 
 // Not an assertion: the cost at the heaviest load, for the README.
