@@ -33,7 +33,7 @@ scripts/build-windows.sh
 fuzz_log=$(mktemp "${TMPDIR:-/tmp}/ombrane-fuzz.XXXXXX")
 scripts/fuzz.sh "${OMBRANE_FUZZ_SECONDS:-15}" >"$fuzz_log" 2>&1 &
 fuzz_pid=$!
-trap 'kill "$fuzz_pid" 2>/dev/null; rm -f "$fuzz_log"' EXIT
+trap 'kill "$fuzz_pid" 2>/dev/null || true; rm -f "$fuzz_log"' EXIT
 scripts/wine-tests.sh
 scripts/wine-groups-tests.sh
 scripts/wine-scenario-tests.sh
