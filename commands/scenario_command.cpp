@@ -11,14 +11,6 @@
 
 namespace {
 
-const char* fileNameOf(const char* path) {
-    const char* name = path;
-    for (const char* p = path; *p; p++)
-        if (*p == '/' || *p == '\\')
-            name = p + 1;
-    return name;
-}
-
 // The window logs the reason; ombrane-batch, which asks for it, says it itself.
 int refuse(const std::string& reason, int code, std::string* problem, int* exitCode) {
     if (problem)

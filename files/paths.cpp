@@ -34,3 +34,11 @@ int joinText(char* dst, int size, const char* head, int headLength,
     std::memcpy(dst, joined, h + m + t + 1);
     return 1;
 }
+
+const char* fileNameOf(const char* path) {
+    const char* name = path;
+    for (const char* p = path; *p; p++)
+        if (*p == '/' || *p == '\\')
+            name = p + 1;
+    return name;
+}

@@ -7,6 +7,9 @@
 // end of the path when the file name has no ".".
 const char* pathExtension(const char* path);
 
+// The file name of the path: what follows its last "/" or "\\", or all of it.
+const char* fileNameOf(const char* path);
+
 // Copies src into dst (size bytes) when it fits with its terminator and
 // returns 1; otherwise leaves dst unchanged and returns 0. src may be dst.
 int copyText(char* dst, int size, const char* src);

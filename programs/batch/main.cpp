@@ -27,14 +27,6 @@
 
 namespace {
 
-const char* fileNameOf(const char* path) {
-    const char* name = path;
-    for (const char* p = path; *p; p++)
-        if (*p == '/' || *p == '\\')
-            name = p + 1;
-    return name;
-}
-
 // The console is the window's; a warning about the groups file goes where a
 // script looks for trouble.
 void warnOnStderr(const char* path, int line, const char* text) {

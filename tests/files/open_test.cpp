@@ -1,6 +1,7 @@
 // The Open command after the file dialog: which names it takes, what it
 // logs, and the file names it keeps.
 #include "files/groups.h"
+#include "files/paths.h"
 #include "files/snapshot.h"
 
 #include "files_fixture.h"
@@ -158,3 +159,12 @@ TEST_F(GroupsFileOpen, EarlierEditionRestoresSnapshots) {
 }
 
 }  // namespace
+
+// Both builds name the file after either separator, so a scenario written on
+// Windows names the same groups file on Linux.
+TEST(FileNameOf, TakesWhatFollowsTheLastSeparatorOfEitherKind) {
+    EXPECT_STREQ(fileNameOf("road.csv"), "road.csv");
+    EXPECT_STREQ(fileNameOf("data/road.csv"), "road.csv");
+    EXPECT_STREQ(fileNameOf("C:\\data\\sub/road.csv"), "road.csv");
+    EXPECT_STREQ(fileNameOf("data/"), "");
+}
